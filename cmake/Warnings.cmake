@@ -1,0 +1,18 @@
+# Every target of the project builds with the same strict warnings.
+add_compile_options(-Wall -Wextra -Werror)
+
+# A library made of the .cpp files of one folder. A folder that has no
+# sources yet gives an interface library, so the tree always configures.
+function(vxe_folder_library name)
+  cmake_parse_arguments(L "" "" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${L_DEPENDS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${L_DEPENDS})
+  endif()
+endfunction()

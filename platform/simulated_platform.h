@@ -1,0 +1,64 @@
+// The platform over a simulated bus. Sleeping moves the simulated clock,
+// message boxes and debug output are recorded, and resources come from a map
+// the test controls (starting from the resources built into the program).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+#include "sim/bus.h"
+
+namespace vxe {
+
+struct RecordedMessage {
+    std::string text;
+    std::string caption;
+    MessageIcon icon = MessageIcon::None;
+};
+
+class SimulatedPlatform : public Platform {
+public:
+    // With `builtInResources` the resources compiled into the program are
+    // visible unless a test hides or replaces them.
+    SimulatedPlatform(sim::Bus& bus, bool builtInResources = true);
+
+    PassThroughResult passThrough(const PassThroughRequest& request) override;
+    std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override;
+    void sleepMs(uint32_t milliseconds) override;
+    std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override;
+    void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override;
+    void debugOutput(std::string_view text) override;
+
+    sim::Bus& bus() { return bus_; }
+
+    void setResource(const std::string& name, const std::string& type, std::vector<uint8_t> bytes);
+    void hideResource(const std::string& name, const std::string& type);
+
+    // Another program holds the device open: exclusive opens fail.
+    void setHeldElsewhere(const std::string& path, bool held);
+
+    const std::vector<RecordedMessage>& messages() const { return messages_; }
+    const std::vector<std::string>& debugLines() const { return debugLines_; }
+    uint64_t sleptMs() const { return sleptMs_; }
+    void clearRecords();
+
+    // Optional presenters (the demo shows real boxes); recording happens anyway.
+    std::function<void(const RecordedMessage&)> onMessageBox;
+    std::function<void(std::string_view)> onDebugOutput;
+
+private:
+    sim::Bus& bus_;
+    bool builtIn_;
+    std::map<std::pair<std::string, std::string>, std::vector<uint8_t>> resources_;
+    std::vector<std::pair<std::string, std::string>> hidden_;
+    std::vector<std::string> held_;
+    std::vector<RecordedMessage> messages_;
+    std::vector<std::string> debugLines_;
+    uint64_t sleptMs_ = 0;
+};
+
+}  // namespace vxe

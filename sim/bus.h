@@ -1,0 +1,63 @@
+// A bus of simulated USB storage devices: the machine as the product sees it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/bridge.h"
+#include "sim/clock.h"
+
+namespace sim {
+
+enum class InterfaceClass : uint8_t { Disk, CdRom };
+
+struct BusDevice {
+    std::string path;        // the device interface path as enumerated
+    InterfaceClass interfaceClass = InterfaceClass::Disk;
+    bool usbStorage = true;  // false: a disk of another driver, never enumerated
+    bool plugged = true;
+    std::shared_ptr<Bridge> bridge;
+};
+
+enum class BusEventKind : uint8_t { Arrival, Removal };
+struct BusEvent {
+    BusEventKind kind;
+    std::string path;
+};
+
+class Bus {
+public:
+    explicit Bus(Clock& clock) : clock_(clock) {}
+
+    Clock& clock() { return clock_; }
+
+    Bridge& add(std::string path, InterfaceClass cls, DeviceDescription description,
+                bool usbStorage = true);
+    // Plugging raises Arrival, unplugging Removal, for the listeners.
+    void unplug(const std::string& path);
+    void plug(const std::string& path);
+    void remove(const std::string& path);
+
+    // Plugged, present (not vanished) USB storage devices of one class, in the
+    // order they were added.
+    std::vector<std::string> paths(InterfaceClass cls) const;
+
+    // Paths compare without regard to ASCII case, as device paths do on the
+    // platform the product was made for. Null when there is no such device.
+    BusDevice* find(const std::string& path);
+    Bridge* bridge(const std::string& path);
+    const std::vector<BusDevice>& devices() const { return devices_; }
+
+    void addListener(std::function<void(const BusEvent&)> listener);
+
+private:
+    void notify(const BusEvent& event);
+
+    Clock& clock_;
+    std::vector<BusDevice> devices_;
+    std::vector<std::function<void(const BusEvent&)>> listeners_;
+};
+
+}  // namespace sim
