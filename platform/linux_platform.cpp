@@ -1,0 +1,116 @@
+#include "platform/linux_platform.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+#include "platform/embedded_resources.h"
+#include "platform/sg_io_request.h"
+#include "platform/sysfs_enumeration.h"
+
+namespace vxe {
+namespace {
+
+// Closes the descriptor when the request is done, on every path.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+const char* IconName(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Error: return "error";
+    case MessageIcon::Information: return "information";
+    case MessageIcon::Warning: return "warning";
+    case MessageIcon::None: break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+LinuxPlatform::LinuxPlatform(std::string sysfsRoot) : sysfsRoot_(std::move(sysfsRoot)) {}
+
+PassThroughResult LinuxPlatform::passThrough(const PassThroughRequest& request) {
+    PassThroughResult result;
+    if (request.path == nullptr) {
+        result.errorCode = ENOENT;
+        return result;
+    }
+    if (int invalid = CheckPassThroughRequest(request); invalid != 0) {
+        result.errorCode = static_cast<uint32_t>(invalid);
+        return result;
+    }
+
+    // O_NONBLOCK makes the sg driver refuse at once (EBUSY) when another
+    // holder's exclusivity conflicts, instead of waiting for it to let go.
+    int flags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
+    if (request.openMode == OpenMode::Exclusive) {
+        flags |= O_EXCL;
+    }
+    UniqueFd fd(::open(request.path, flags));
+    if (!fd.valid()) {
+        result.errorCode = static_cast<uint32_t>(errno);
+        return result;
+    }
+    result.opened = true;
+
+    std::array<uint8_t, kSgSenseBufferSize> sense{};
+    sg_io_hdr_t header = BuildSgIoHeader(request, sense);
+    const int rc = ::ioctl(fd.get(), SG_IO, &header);
+    const int ioctlErrno = rc != 0 ? errno : 0;
+
+    const SgIoOutcome outcome = JudgeSgIoHeader(rc, ioctlErrno, header);
+    result.callSucceeded = outcome.succeeded;
+    result.errorCode = outcome.errorCode;
+    result.dataTransferLength = outcome.transferred;
+    return result;
+}
+
+std::vector<std::string> LinuxPlatform::enumerateInterfaces(InterfaceClass cls) {
+    return EnumerateUsbStorageSgNodes(sysfsRoot_, cls);
+}
+
+void LinuxPlatform::sleepMs(uint32_t milliseconds) {
+    timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    // A signal must not cut a flash wait short.
+    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
+}
+
+std::span<const uint8_t> LinuxPlatform::findResource(std::string_view name, std::string_view type) {
+    return FindBuiltInResource(name, type);
+}
+
+void LinuxPlatform::messageBox(std::string_view text, std::string_view caption, MessageIcon icon) {
+    if (presenter_) {
+        presenter_(text, caption, icon);
+        return;
+    }
+    const char* iconName = IconName(icon);
+    std::fprintf(stderr, "[%.*s%s%s] %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                 iconName != nullptr ? ", " : "", iconName != nullptr ? iconName : "", static_cast<int>(text.size()),
+                 text.data());
+}
+
+void LinuxPlatform::debugOutput(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+}  // namespace vxe

@@ -1,0 +1,36 @@
+// The platform on a Linux machine: SG_IO through the SCSI generic driver,
+// device discovery through sysfs, real sleeping, stderr for the debugger
+// output.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace vxe {
+
+class LinuxPlatform final : public Platform {
+public:
+    // Shows a modal message box; the window installs one. Without a presenter
+    // the text goes to stderr so that nothing is silently lost.
+    using MessagePresenter = std::function<void(std::string_view text, std::string_view caption, MessageIcon icon)>;
+
+    explicit LinuxPlatform(std::string sysfsRoot = "/sys");
+
+    PassThroughResult passThrough(const PassThroughRequest& request) override;
+    std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override;
+    void sleepMs(uint32_t milliseconds) override;
+    std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override;
+    void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override;
+    void debugOutput(std::string_view text) override;
+
+    void setMessagePresenter(MessagePresenter presenter) { presenter_ = std::move(presenter); }
+
+private:
+    std::string sysfsRoot_;
+    MessagePresenter presenter_;
+};
+
+}  // namespace vxe
