@@ -43,8 +43,15 @@ enum class Outcome : uint8_t {
 struct Reply {
     Outcome outcome = Outcome::Good;
     uint32_t transferred = 0;       // bytes really moved
-    std::array<uint8_t, 18> sense{};  // fixed-format sense data for CHECK CONDITION
+    // Fixed-format sense data for CHECK CONDITION: byte 0 0x70, byte 2 the
+    // sense key (0x05 ILLEGAL REQUEST), byte 7 0x0A, byte 12 the ASC (0x20
+    // invalid command operation code, 0x24 invalid field in CDB), byte 13 0.
+    std::array<uint8_t, 18> sense{};
 };
+
+inline constexpr uint8_t kSenseIllegalRequest = 0x05;
+inline constexpr uint8_t kAscInvalidOpcode = 0x20;
+inline constexpr uint8_t kAscInvalidField = 0x24;
 
 struct LogEntry {
     uint64_t index = 0;  // 0-based command number on this device
@@ -86,6 +93,7 @@ struct Counters {
     uint32_t switchToInternalRom = 0;
     uint32_t serialErases = 0;     // erase operations carried out on the serial flash
     uint32_t parallelErases = 0;   // chip erases carried out on the parallel flash
+    uint32_t flaggedSerialWrites = 0;  // 0xDF 0xFB writes with bit 7 of the mode byte set
 };
 
 class Bridge {
@@ -93,7 +101,9 @@ public:
     Bridge(DeviceDescription description, Clock& clock);
 
     // Carries out one command. `data` holds command.length bytes: the bytes to
-    // send for a data-out command, room for the reply for a data-in command.
+    // send for a data-out command, room for the reply for a data-in command
+    // (never more than min(command.length, data.size()) bytes are touched).
+    // A device that is not present answers NotPresent and counts nothing.
     Reply execute(const Command& command, std::span<uint8_t> data);
 
     const DeviceDescription& description() const { return description_; }
@@ -114,7 +124,7 @@ public:
     uint64_t commandCount() const { return commandCount_; }
     const Counters& counters() const { return counters_; }
 
-    bool present() const;          // false once it vanished
+    bool present() const;          // false from the command index faults().vanishFrom on
     bool flashBusy() const;        // as the status command would report it now
     // Power off and on: the busy state ends, latched replies reset; the flash
     // keeps its contents, the log and faults stay.
@@ -130,11 +140,12 @@ private:
     Counters counters_;
     uint64_t commandCount_ = 0;
     uint64_t busyUntilMs_ = 0;
-    bool vanished_ = false;
     std::array<uint8_t, 4> jedecLatch_{};
     std::array<uint8_t, 18> parallelEraseCycles_{};
     bool parallelEraseArmed_ = false;
     std::string flashFile_;
+
+    bool saveFlashFile() const;
 
     friend struct Impl;
 };

@@ -33,9 +33,14 @@ public:
 
     Clock& clock() { return clock_; }
 
+    // Adds a plugged device (Arrival); a path already on the bus throws
+    // std::invalid_argument. The bridge lives until remove() drops the device.
     Bridge& add(std::string path, InterfaceClass cls, DeviceDescription description,
                 bool usbStorage = true);
-    // Plugging raises Arrival, unplugging Removal, for the listeners.
+    // Plugging raises Arrival (and powers the bridge up afresh), unplugging and
+    // removing a plugged device raise Removal, for the listeners, for every
+    // device (a removal notice reaches the window whatever the device). A
+    // device that vanishes by fault raises nothing: it hangs on the bus.
     void unplug(const std::string& path);
     void plug(const std::string& path);
     void remove(const std::string& path);

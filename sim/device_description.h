@@ -23,6 +23,9 @@ struct Timing {
     uint32_t programMsPer4K = 0;   // programming time per 4096 bytes (rounded up)
     uint32_t parallelEraseMs = 0;  // parallel flash chip erase
     uint32_t parallelProgramMsPer4K = 0;
+    // Time every command spends on the wire. It lets a host that polls a
+    // status without pausing (the parallel flash busy poll) see time pass.
+    uint32_t commandMs = 0;
 
     static Timing Instant();        // everything takes no time
     static Timing SmallSpiNor();    // a real small SPI NOR (about 25x20 series)
@@ -59,6 +62,8 @@ struct DeviceDescription {
 
     Timing timing = Timing::Instant();
 
+    // Writes controller memory (growing it to 64 KB); bytes past 0xFFFF are
+    // a mistake of the caller and throw std::out_of_range.
     void setMemory(uint16_t address, std::vector<uint8_t> bytes);
 };
 

@@ -1,0 +1,80 @@
+#include "sim/bus.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace sim {
+namespace {
+
+bool SamePath(const std::string& a, const std::string& b) {
+    const auto lower = [](unsigned char ch) { return ch >= 'A' && ch <= 'Z' ? ch + ('a' - 'A') : ch; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+}  // namespace
+
+Bridge& Bus::add(std::string path, InterfaceClass cls, DeviceDescription description, bool usbStorage) {
+    if (find(path) != nullptr) throw std::invalid_argument("a device with this path is already on the bus: " + path);
+    auto bridge = std::make_shared<Bridge>(std::move(description), clock_);
+    Bridge& added = *bridge;
+    devices_.push_back(BusDevice{path, cls, usbStorage, true, std::move(bridge)});
+    notify(BusEvent{BusEventKind::Arrival, std::move(path)});
+    return added;
+}
+
+void Bus::unplug(const std::string& path) {
+    BusDevice* device = find(path);
+    if (device == nullptr || !device->plugged) return;
+    device->plugged = false;
+    notify(BusEvent{BusEventKind::Removal, device->path});
+}
+
+// Plugging in powers the bridge up afresh.
+void Bus::plug(const std::string& path) {
+    BusDevice* device = find(path);
+    if (device == nullptr || device->plugged) return;
+    device->plugged = true;
+    device->bridge->powerCycle();
+    notify(BusEvent{BusEventKind::Arrival, device->path});
+}
+
+void Bus::remove(const std::string& path) {
+    const auto it = std::find_if(devices_.begin(), devices_.end(),
+                                 [&](const BusDevice& d) { return SamePath(d.path, path); });
+    if (it == devices_.end()) return;
+    const bool wasPlugged = it->plugged;
+    std::string removedPath = it->path;
+    devices_.erase(it);
+    if (wasPlugged) notify(BusEvent{BusEventKind::Removal, std::move(removedPath)});
+}
+
+std::vector<std::string> Bus::paths(InterfaceClass cls) const {
+    std::vector<std::string> result;
+    for (const BusDevice& d : devices_) {
+        if (d.interfaceClass == cls && d.usbStorage && d.plugged && d.bridge->present()) result.push_back(d.path);
+    }
+    return result;
+}
+
+BusDevice* Bus::find(const std::string& path) {
+    for (BusDevice& d : devices_) {
+        if (SamePath(d.path, path)) return &d;
+    }
+    return nullptr;
+}
+
+Bridge* Bus::bridge(const std::string& path) {
+    BusDevice* device = find(path);
+    return device == nullptr ? nullptr : device->bridge.get();
+}
+
+void Bus::addListener(std::function<void(const BusEvent&)> listener) { listeners_.push_back(std::move(listener)); }
+
+// A listener may add or remove devices, or add listeners, while it is told.
+void Bus::notify(const BusEvent& event) {
+    const auto listeners = listeners_;
+    for (const auto& listener : listeners) listener(event);
+}
+
+}  // namespace sim
