@@ -216,8 +216,9 @@ int32_t ParallelFlashProgram(const char* path, const uint8_t* buffer, int32_t le
     return Out(path, ParallelFlashProgramCdb(flashType), buffer, length);
 }
 
-int32_t ParallelFlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length) {
-    return In(path, ParallelFlashReadCdb(address), buffer, length);
+int32_t ParallelFlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length,
+                          int32_t* transferred) {
+    return In(path, ParallelFlashReadCdb(address), buffer, length, transferred);
 }
 
 int32_t ParallelFlashPreErase(const char* path, int32_t flashType) {
@@ -227,8 +228,8 @@ int32_t ParallelFlashPreErase(const char* path, int32_t flashType) {
 
 int32_t SwitchToInternalRom(const char* path) { return Out(path, VendorCdb(kSwitchToInternalRom)); }
 
-int32_t FlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length) {
-    return In(path, FlashGroupCdb(kFlashRead, address), buffer, length);
+int32_t FlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length, int32_t* transferred) {
+    return In(path, FlashGroupCdb(kFlashRead, address), buffer, length, transferred);
 }
 
 int32_t FlashProgram(const char* path, uint32_t address, const uint8_t* buffer, int32_t length) {

@@ -42,11 +42,14 @@ int32_t TestMemory505E(const char* path);
 int32_t ParallelFlashBusy(const char* path);  // 1 busy (or failed), 0 ready
 int32_t ParallelFlashErase(const char* path);
 int32_t ParallelFlashProgram(const char* path, const uint8_t* buffer, int32_t length, int32_t flashType);
-int32_t ParallelFlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length);
+// `transferred`, when given, receives the bytes the device really delivered.
+int32_t ParallelFlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length,
+                          int32_t* transferred = nullptr);
 int32_t ParallelFlashPreErase(const char* path, int32_t flashType);
 int32_t SwitchToInternalRom(const char* path);
 
-int32_t FlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length);
+int32_t FlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length,
+                  int32_t* transferred = nullptr);
 int32_t FlashProgram(const char* path, uint32_t address, const uint8_t* buffer, int32_t length);
 int32_t FlashReadStatus(const char* path, uint8_t* status);
 int32_t FlashChipErase(const char* path);

@@ -1,0 +1,20 @@
+// Writing a backup of the flash to a file: whole or not at all. The bytes go
+// to a temporary file beside the target, which replaces the target only once
+// everything was written and closed, so a failed backup never leaves a
+// truncated file in place of an older good one.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace vxe {
+
+inline constexpr size_t kMaxBackupNameLength = 259;
+inline constexpr const char* kDefaultBackupName = "oldflash.bak";
+
+enum class BackupWrite { Written, OpenFailed, WriteFailed };
+
+BackupWrite WriteBackupFile(const std::string& name, std::span<const uint8_t> bytes);
+
+}  // namespace vxe
