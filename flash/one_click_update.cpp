@@ -1,0 +1,90 @@
+#include "flash/one_click_update.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "chip/firmware_image.h"
+#include "device/buffers.h"
+#include "device/vendor_commands.h"
+#include "flash/paged_flash.h"
+#include "flash/spi_flash.h"
+
+namespace vxe {
+namespace {
+
+constexpr uint8_t kDirectRevision = 9;
+
+constexpr std::array<bool, 128> MakeMergeTable() {
+    std::array<bool, 128> table{};
+    for (int at : {4, 5, 9, 11, 13, 46, 47, 49, 81, 82, 83, 85}) table[at] = true;
+    for (int at = 117; at <= 127; ++at) table[at] = true;
+    return table;
+}
+
+}  // namespace
+
+const std::array<bool, 128> HeaderMergeTable = MakeMergeTable();
+
+void MergeHeader(std::span<uint8_t, 128> current, std::span<const uint8_t, 128> fresh) {
+    for (size_t i = 0; i < current.size(); ++i) {
+        if (HeaderMergeTable[i]) current[i] = fresh[i];
+    }
+}
+
+void ApplyHeaderFlags(std::span<uint8_t, 128> header, bool registerFlag, bool oldBit) {
+    uint8_t& flags = header[HeaderFlagsOffset];
+    flags |= kHeaderFlagAlways;
+    if (!registerFlag) {
+        flags |= kHeaderFlagByRule;
+    } else if (!oldBit) {
+        flags &= static_cast<uint8_t>(~kHeaderFlagByRule);
+    }
+}
+
+std::array<uint8_t, 128> BuildUpdateHeader(std::span<const uint8_t, 128> current,
+                                           std::span<const uint8_t, 128> fresh, bool registerFlag) {
+    std::array<uint8_t, 128> header{};
+    std::copy(current.begin(), current.end(), header.begin());
+    bool oldBit = false;
+    if (HasHeaderSignature(header, FirmwareHeaderSize)) {
+        oldBit = (header[HeaderFlagsOffset] & kHeaderFlagByRule) != 0;  // the device's own bit
+        MergeHeader(header, fresh);
+    } else {
+        std::copy(fresh.begin(), fresh.end(), header.begin());
+        oldBit = (header[HeaderFlagsOffset] & kHeaderFlagByRule) != 0;
+    }
+    ApplyHeaderFlags(header, registerFlag, oldBit);
+    return header;
+}
+
+bool ProgramHeaderedImage(const char* device, std::span<const uint8_t> header, uint32_t pageSize,
+                          StatusSink& sink) {
+    if (header.size() < FirmwareHeaderSize) return false;
+    ZeroedBlock buffer = AllocZeroed(kSpiImageSize);
+    if (!buffer) return false;
+    LoadEmbeddedImage(buffer.span(), 0, 0);
+    std::memcpy(buffer.data(), header.data(), FirmwareHeaderSize);
+    return ProgramFlashImage(device, buffer.span(), pageSize, sink);
+}
+
+int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageSize, StatusSink& sink) {
+    const bool direct = TestMemory505E(device) != 0;
+    PrepareForUpdate(device);
+
+    std::array<uint8_t, 128> fresh{};
+    LoadEmbeddedImage(fresh, 0, FirmwareHeaderSize);
+
+    uint8_t reg[4] = {};
+    const bool registerFlag = ReadMemory(device, reg, kHeaderFlagsRegister, 4) && (reg[0] & 0x01) != 0;
+
+    std::array<uint8_t, 128> current{};
+    // Without the current header there is nothing sound to write: its
+    // device-specific bytes would be lost.
+    if (!SpiReadRange(device, 0, current)) return 0;
+    const std::array<uint8_t, 128> header = BuildUpdateHeader(current, fresh, registerFlag);
+
+    if (direct || chipRevision == kDirectRevision) return SpiUpdateImage(device, header) ? 1 : 0;
+    return ProgramHeaderedImage(device, header, pageSize, sink) ? 1 : 0;
+}
+
+}  // namespace vxe
