@@ -9,6 +9,17 @@
 //
 // The simulator is a peer, not a fake: it decodes command blocks itself and
 // shares no code with the product.
+//
+// Held while the flash is busy (and failed in transport after the command's
+// timeout, or at once under the stuck-busy fault): the flash reads, programs
+// and erases (DF FA/FB, FF 04 01/02/03/10/11/13/14). Everything else, the
+// status reads FF 04 00 and FF 04 12 among them, is answered at once.
+// Unknown opcodes and, on a plain disk, every 0xE0/0xDF/0xFF command end in
+// CHECK CONDITION, ILLEGAL REQUEST, ASC 0x20; a known group with an unknown
+// sub-command or field gets ASC 0x24; a command the controller lacks (an
+// empty chip information block or identification string) gets CHECK
+// CONDITION too. A data phase against the command's direction fails in
+// transport (phase error).
 #pragma once
 
 #include <array>

@@ -71,7 +71,7 @@ Bridge::Impl::Decoded Bridge::Impl::decode() const {
                 case 0x12: return make(&Bridge::Impl::flashStatus, DataPhase::In);
                 case 0x13: return make(&Bridge::Impl::chipErase, DataPhase::None, true);
                 case 0x14: return make(&Bridge::Impl::blockErase, DataPhase::None, true);
-                case 0x20: return make(&Bridge::Impl::jedecCommand, DataPhase::None, true);
+                case 0x20: return make(&Bridge::Impl::jedecCommand, DataPhase::None);
                 case 0x21: return make(&Bridge::Impl::jedecRead, DataPhase::In);
                 case 0x23: return make(&Bridge::Impl::flashVendor, DataPhase::In);
                 case 0x25: return make(&Bridge::Impl::prepareForUpdate, DataPhase::None);
@@ -90,7 +90,7 @@ Bridge::Impl::Decoded Bridge::Impl::decode() const {
 
 Reply Bridge::Impl::inquiry() {
     const std::vector<uint8_t>& bytes = b.description_.inquiry;
-    const size_t allocation = cmd.cdb[4];
+    const size_t allocation = Be16(cmd.cdb[3], cmd.cdb[4]);
     return deliver(std::span(bytes).first(std::min(bytes.size(), allocation)));
 }
 
