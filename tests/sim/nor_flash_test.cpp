@@ -84,15 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
                       EraseCase{6, 0x83, 0x0000, 0x10000}  // bit 7 is a flag, not a mode
                       ));
 
-TEST(NorFlash, FlaggedWritesAreCounted) {
-    sim::FakeClock clock;
-    sim::Bridge b(sim::Vxe720Enclosure(), clock);
-    SpiWrite(b, 0x82, 0, {0x00});
-    SpiWrite(b, 0x02, 0x8000, {0x00});
-    EXPECT_EQ(b.counters().flaggedSerialWrites, 1u);
-    EXPECT_EQ(b.counters().serialErases, 2u);
-}
-
 TEST(NorFlash, AmicBootSectorsEraseOneSectorEach) {
     sim::FakeClock clock;
     sim::ProfileOptions options;

@@ -79,7 +79,7 @@ TEST_F(SimulatedPlatformTest, DevicesThatCannotBeOpenedGetNothing) {
     EXPECT_EQ(bridge.log().size(), 2u);
 }
 
-TEST_F(SimulatedPlatformTest, EnumerationSleepAndRecords) {
+TEST_F(SimulatedPlatformTest, EnumerationAndSleep) {
     bus.add("usbstor#cdrom", sim::InterfaceClass::CdRom, sim::PlainUsbDisk());
     EXPECT_EQ(platform.enumerateInterfaces(vxe::InterfaceClass::CdRom), std::vector<std::string>{"usbstor#cdrom"});
     EXPECT_EQ(platform.enumerateInterfaces(vxe::InterfaceClass::Disk).size(), 1u);
@@ -88,18 +88,6 @@ TEST_F(SimulatedPlatformTest, EnumerationSleepAndRecords) {
     platform.sleepMs(10);
     EXPECT_EQ(clock.nowMs(), 510u);
     EXPECT_EQ(platform.sleptMs(), 510u);
-
-    std::vector<std::string> shown;
-    platform.onMessageBox = [&](const vxe::RecordedMessage& m) { shown.push_back(m.caption); };
-    platform.messageBox("Get chip information fail !", "Error", vxe::MessageIcon::Error);
-    platform.debugOutput("Update Btn Press\n");
-    ASSERT_EQ(platform.messages().size(), 1u);
-    EXPECT_EQ(platform.messages()[0].icon, vxe::MessageIcon::Error);
-    EXPECT_EQ(shown, std::vector<std::string>{"Error"});
-    EXPECT_EQ(platform.debugLines(), std::vector<std::string>{"Update Btn Press\n"});
-    platform.clearRecords();
-    EXPECT_TRUE(platform.messages().empty());
-    EXPECT_EQ(platform.sleptMs(), 0u);
 }
 
 TEST_F(SimulatedPlatformTest, ResourcesFromTheTestThenTheProgram) {
