@@ -23,10 +23,19 @@ public:
     // Lets the window process pending messages (repaint, input).
     virtual void processMessages() = 0;
 
+    // Redraws the status field now, without taking any input.
+    virtual void repaintStatus() {}
+
     // Sets the status text and lets the window show it at once.
     void showStatus(std::string_view text) {
         setStatusText(text);
         processMessages();
+    }
+
+    // Sets the status text and redraws the field while the next command runs.
+    void setStatusTextNow(std::string_view text) {
+        setStatusText(text);
+        repaintStatus();
     }
 };
 
@@ -41,11 +50,13 @@ public:
         stepsTaken += step;
     }
     void processMessages() override { ++messagePumps; }
+    void repaintStatus() override { ++statusRepaints; }
 
     bool barVisible = true;
     int position = 0;
     int stepsTaken = 0;   // sum of the steps while visible, before capping
     int messagePumps = 0;
+    int statusRepaints = 0;
     int textChanges() const { return textChanges_; }
 
 private:
