@@ -1,0 +1,97 @@
+// The utility's one window. It carries the end user's one-click controls and
+// the engineering controls (all drawn from the form in resources/fwupdate.ui),
+// and keeps the state that discovery, readout and the update procedures share.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+#include "ui/device_entry.h"
+#include "ui/file_open_dialog.h"
+#include "ui_fwupdate.h"
+
+namespace vxe {
+
+class TR84xFwTool;
+
+// The window of this process; set before the window's constructor body runs,
+// so that handlers run from the constructor may use it, and cleared when that
+// window goes away (or never finished being built).
+extern TR84xFwTool* R84xFwTool;
+
+class TR84xFwTool : public QWidget, public Ui::FwUpdateForm {
+    Q_OBJECT
+
+public:
+    struct AsCreatedTag {
+        explicit AsCreatedTag() = default;
+    };
+    // Selects the constructor that only builds the window from its form and
+    // binds the events, without the start-up steps.
+    static constexpr AsCreatedTag AsCreated{};
+
+    // The window as the program starts it: as created, then the start-up steps.
+    explicit TR84xFwTool(QWidget* owner = nullptr);
+    TR84xFwTool(QWidget* owner, AsCreatedTag);
+    ~TR84xFwTool() override;
+
+    TR84xFwTool(const TR84xFwTool&) = delete;
+    TR84xFwTool& operator=(const TR84xFwTool&) = delete;
+
+    // Event handlers; `sender` is the control that raised the event. Virtual
+    // so that a test can watch which events reach which handler.
+    virtual void RefreshBtnClick(QObject* sender);
+    virtual void LoadBtnClick(QObject* sender);
+    virtual void BackupBtnClick(QObject* sender);
+    virtual void UpdateBtnClick(QObject* sender);
+    virtual void EraseButtonClick(QObject* sender);
+    virtual void ExitBtnClick(QObject* sender);
+    virtual void RdCheckBoxClick(QObject* sender);
+    virtual void EraseOnlyCheckClick(QObject* sender);
+    virtual void UpdateBtnCheck(QObject* sender);
+    virtual void FwSizeCheckChange(QObject* sender);
+    virtual void FwPgSizeCheckChange(QObject* sender);
+
+    // Changes the client height by `delta` pixels; the frame stays fixed.
+    void ChangeHeightBy(int delta);
+
+    // Low byte of ChipId: the chip family code.
+    uint8_t ChipFamily() const { return static_cast<uint8_t>(ChipId & 0xFF); }
+    // High byte of ChipId: the chip revision or variant code.
+    uint8_t ChipRevision() const { return static_cast<uint8_t>(ChipId >> 8); }
+
+private:
+    // Sets R84xFwTool to the window and clears it again when the window goes
+    // away; declared first so that it runs before anything else is built.
+    class Registration {
+    public:
+        explicit Registration(TR84xFwTool* window);
+        ~Registration();
+        Registration(const Registration&) = delete;
+        Registration& operator=(const Registration&) = delete;
+
+    private:
+        TR84xFwTool* window_;
+    };
+    Registration registration_{this};
+
+public:
+    FileOpenDialog OpenDialog1{QStringLiteral("BinaryFile|*.bin|All Files|*.*")};
+
+    // The window's state; every field is 0 when the window is created.
+    DeviceTableRows DeviceTable{};
+    int32_t DeviceCount = 0;
+    int32_t EraseOnly = 0;
+    int32_t AmicFlashCode = 0;
+    int32_t NvramSkip = 0;
+    uint16_t ChipId = 0;
+
+private:
+    void BuildForm();
+    void BindEvents();
+    void RunStartupSteps();
+};
+
+}  // namespace vxe
