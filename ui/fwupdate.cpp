@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFont>
 #include <QVariant>
 
@@ -164,5 +165,28 @@ void TR84xFwTool::FwPgSizeCheckChange(QObject*) {
         TransferPageSize = TransferPageSizeTable[static_cast<std::size_t>(index)];
     }
 }
+
+std::string TR84xFwTool::statusText() const {
+    // Latin-1 both ways, so that every byte a procedure writes comes back
+    // unchanged when it appends to the running text.
+    const QByteArray bytes = StatusEdit->text().toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void TR84xFwTool::setStatusText(std::string_view text) {
+    StatusEdit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void TR84xFwTool::advanceProgress(int step) {
+    // The bar's own flag: the engineering operations run with it hidden and
+    // must leave it alone.
+    if (FwUpdatBar->isHidden()) return;
+    const long long current = std::max(FwUpdatBar->value(), FwUpdatBar->minimum());
+    const long long next = std::clamp<long long>(current + step, FwUpdatBar->minimum(), 100);
+    FwUpdatBar->setValue(static_cast<int>(next));
+    FwUpdatBar->repaint();
+}
+
+void TR84xFwTool::processMessages() { QCoreApplication::processEvents(); }
 
 }  // namespace vxe

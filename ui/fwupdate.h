@@ -1,13 +1,17 @@
 // The utility's one window. It carries the end user's one-click controls and
 // the engineering controls (all drawn from the form in resources/fwupdate.ui),
-// and keeps the state that discovery, readout and the update procedures share.
+// keeps the state that discovery, readout and the update procedures share,
+// and shows the procedures' status and progress.
 #pragma once
 
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
+#include "flash/status_sink.h"
 #include "ui/device_entry.h"
 #include "ui/file_open_dialog.h"
 #include "ui_fwupdate.h"
@@ -21,7 +25,7 @@ class TR84xFwTool;
 // window goes away (or never finished being built).
 extern TR84xFwTool* R84xFwTool;
 
-class TR84xFwTool : public QWidget, public Ui::FwUpdateForm {
+class TR84xFwTool : public QWidget, public Ui::FwUpdateForm, public StatusSink {
     Q_OBJECT
 
 public:
@@ -61,6 +65,13 @@ public:
     uint8_t ChipFamily() const { return static_cast<uint8_t>(ChipId & 0xFF); }
     // High byte of ChipId: the chip revision or variant code.
     uint8_t ChipRevision() const { return static_cast<uint8_t>(ChipId >> 8); }
+
+    // Status and progress of the procedures: the status text lives in
+    // StatusEdit (also while it is hidden), the progress in FwUpdatBar.
+    std::string statusText() const override;
+    void setStatusText(std::string_view text) override;
+    void advanceProgress(int step) override;
+    void processMessages() override;
 
 private:
     // Sets R84xFwTool to the window and clears it again when the window goes
