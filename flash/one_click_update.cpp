@@ -88,3 +88,22 @@ int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageS
 }
 
 }  // namespace vxe
+
+#include "chip/chip_identification.h"
+#include "flash/engine_options.h"
+#include "flash/update_engine.h"
+
+namespace vxe {
+
+int32_t RunOneClickUpdate(const char* device, uint16_t chipId, const EngineOptions& options, StatusSink& sink) {
+    switch (ChipFamilyOf(chipId)) {
+        case 10:
+            return RunVxe720Update(device, ChipRevisionOf(chipId), options.transferPageSize, sink);
+        case 13: case 6: case 7: case 1:
+            return RunFlashUpdate(device, options, sink);
+        default:
+            return 0;
+    }
+}
+
+}  // namespace vxe

@@ -43,3 +43,14 @@ bool ProgramHeaderedImage(const char* device, std::span<const uint8_t> header, u
 int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageSize, StatusSink& sink);
 
 }  // namespace vxe
+
+namespace vxe {
+
+struct EngineOptions;
+
+// YES on the selected device after the window has entered its updating
+// state: the VXE720-family sequence for family 10, the update engine for
+// families 13, 6, 7 and 1, immediate failure (no command) for the rest.
+int32_t RunOneClickUpdate(const char* device, uint16_t chipId, const EngineOptions& options, StatusSink& sink);
+
+}  // namespace vxe
