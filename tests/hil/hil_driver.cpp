@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gadget_profile.h"
@@ -235,29 +237,53 @@ int Limits(const Options& options) {
     }
 
     std::optional<sim::DeviceDescription> description = hil::ProfileByName(options.profile);
+    if (!checks.check("profile", description.has_value(), options.profile)) return 1;
     const std::vector<uint8_t> flash = ExpectedFlash(*description, options.flashFile);
+    // Reads of growing size: the largest that came back whole, and whether
+    // every larger one failed outright (nothing half-done, no hang).
+    constexpr std::array<uint32_t, 9> kSizesKib{4, 8, 64, 120, 124, 128, 256, 512, 1024};
     auto tryReads = [&](const char* label) {
         uint32_t largest = 0;
-        for (uint32_t kib : {4u, 8u, 64u, 120u, 124u, 128u, 256u, 512u, 1024u}) {
+        bool cleanFailures = true;
+        for (uint32_t kib : kSizesKib) {
             Request read = FlashRead(0x100, kib * 1024);
             auto r = platform.passThrough(read.make(node, vxe::DataDirection::In, vxe::OpenMode::Shared, 20));
             const bool whole = r.callSucceeded && r.dataTransferLength == kib * 1024 && SameAsFlash(read.data, flash, 0x100);
             std::printf("HIL-LIMIT %s read %4u KiB: %s %s\n", label, kib, whole ? "ok" : "FAILED", Describe(r).c_str());
-            if (whole) largest = kib;
+            if (whole && cleanFailures) largest = kib;
+            if (!whole) cleanFailures = cleanFailures && r.opened && !r.callSucceeded && r.errorCode == EINVAL;
+        }
+        return std::make_pair(largest, cleanFailures);
+    };
+    const auto hwLimitKib = [&] {
+        for (fs::directory_iterator it(sgDevice / "block", ec), end; !ec && it != end; it.increment(ec)) {
+            return static_cast<uint32_t>(std::strtoul(ReadLine(it->path() / "queue/max_hw_sectors_kb").c_str(), nullptr, 10));
+        }
+        return 0u;
+    };
+    const auto largestWithin = [&](uint32_t limitKib) {
+        uint32_t largest = 0;
+        for (uint32_t kib : kSizesKib) {
+            if (kib <= limitKib) largest = kib;
         }
         return largest;
     };
-    const uint32_t asBound = tryReads("as-bound");
-    checks.check("largest-read-as-bound", asBound >= 64, std::to_string(asBound) + " KiB");
+
+    const uint32_t boundLimit = hwLimitKib();
+    const auto [asBound, asBoundClean] = tryReads("as-bound");
+    checks.check("largest-read-is-queue-limit", asBound >= 64 && asBound == largestWithin(boundLimit),
+                 std::to_string(asBound) + " KiB, max_hw_sectors_kb " + std::to_string(boundLimit));
+    checks.check("larger-reads-fail-cleanly", asBoundClean, "EINVAL, nothing sent");
 
     // usb-storage lets root raise its per-device limit.
     {
         std::ofstream raise(sgDevice / "max_sectors");
         raise << 2048 << '\n';
     }
-    std::printf("HIL-LIMIT raised scsi_device max_sectors=%s\n", ReadLine(sgDevice / "max_sectors").c_str());
-    const uint32_t raised = tryReads("raised");
-    checks.check("largest-read-raised", raised >= asBound, std::to_string(raised) + " KiB");
+    std::printf("HIL-LIMIT raised scsi_device max_sectors=%s max_hw_sectors_kb=%u\n",
+                ReadLine(sgDevice / "max_sectors").c_str(), hwLimitKib());
+    const auto [raised, raisedClean] = tryReads("raised");
+    checks.check("one-mib-read-after-raising", raised == 1024 && raisedClean, std::to_string(raised) + " KiB");
     return checks.allPassed() ? 0 : 1;
 }
 
