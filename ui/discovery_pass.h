@@ -1,0 +1,25 @@
+// The device pass of a refresh: which USB storage devices are VXE720-family
+// bridges that need the update. It fills the device table and sends the
+// attach commands; the window then shows what it found.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ui/device_entry.h"
+
+namespace vxe {
+
+// True when identification names the VXE731/720 family.
+bool IsTargetChip(const char* path);
+
+struct DiscoveryResult {
+    int32_t deviceCount = 0;          // candidate paths, disk and CD-ROM class
+    std::vector<std::string> items;   // "<<USB>> " and the name, one per listed row
+    bool alreadyUpdated = false;      // a target device already holds the firmware
+};
+
+DiscoveryResult RunDiscoveryPass(DeviceTableRows& table);
+
+}  // namespace vxe
