@@ -3,12 +3,18 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFont>
 #include <QVariant>
 
 #include <algorithm>
+#include <cstring>
 
+#include "chip/chip_readout.h"
+#include "device/vendor_commands.h"
+#include "flash/one_click_update.h"
+#include "ui/discovery_pass.h"
 #include "ui/size_settings.h"
 
 namespace vxe {
@@ -55,7 +61,13 @@ TR84xFwTool::TR84xFwTool(QWidget* owner, AsCreatedTag) : QWidget(owner) {
 
 TR84xFwTool::TR84xFwTool(QWidget* owner) : TR84xFwTool(owner, AsCreated) { RunStartupSteps(); }
 
-TR84xFwTool::~TR84xFwTool() = default;
+TR84xFwTool::~TR84xFwTool() {
+    notifications_.reset();
+    const int32_t rows = std::clamp<int32_t>(DeviceCount, 0, static_cast<int32_t>(DeviceTable.size()));
+    for (int32_t row = 0; row < rows; ++row) {
+        if (DeviceTable[row].DetachAtExit != 0) HostDetach(DeviceTable[row].DevicePath);
+    }
+}
 
 void TR84xFwTool::BuildForm() {
     SubstituteFormFonts();
@@ -108,62 +120,234 @@ void TR84xFwTool::BindEvents() {
 }
 
 void TR84xFwTool::RunStartupSteps() {
-    // Filled later: the erase-only flag, the first refresh, the switch to the
-    // one-click layout and the registration for device notifications.
+    EraseOnly = EraseOnlyCheck->isChecked() ? 1 : 0;
+    RefreshBtnClick(RefreshBtn);    // the first device list exists before the window is shown
+    RdCheckBoxClick(RdCheckBox);    // unchecked: the one-click layout
+    FormCreate(this);               // only then follow device notices
 }
 
 void TR84xFwTool::ChangeHeightBy(int delta) { setFixedSize(width(), std::max(0, height() + delta)); }
 
-void TR84xFwTool::RefreshBtnClick(QObject*) {
-    // Filled later: device discovery and the prompt.
+void TR84xFwTool::RefreshBtnClick(QObject* sender) {
+    // A refresh rebuilds the table; never under an update that uses it.
+    if (updateRunning_) {
+        refreshPending_ = true;
+        return;
+    }
+    replugLable1->hide();
+    ExtBtn->hide();
+    devLable->show();
+
+    const DiscoveryResult found = RunDiscoveryPass(DeviceTable);
+    DeviceCount = found.deviceCount;
+    DeviceList->clear();
+    if (DeviceCount == 0) {
+        DeviceList->addItem(QStringLiteral("No available device!!!"));
+        DeviceList->setCurrentIndex(0);
+        DeviceList->setEnabled(false);
+        UpdateBtn->setEnabled(false);
+        for (LabelledEdit* field : {ChipLabelEdit, DiskLetterLable, FwVerLableEdit, SFlashTypeLable, StatusEdit}) {
+            field->clear();
+        }
+        FlashTypeList->setEnabled(false);
+        A1ChipCheck->setEnabled(false);
+        NVRAMCheck->hide();
+    } else {
+        for (const std::string& item : found.items) DeviceList->addItem(QString::fromLatin1(item.c_str()));
+        DeviceList->setEnabled(true);
+        DeviceList->setCurrentIndex(0);
+        UpdateBtnCheck(sender);
+    }
+    ShowPrompt(!found.items.empty(), found.alreadyUpdated);
 }
 
-void TR84xFwTool::LoadBtnClick(QObject*) {
-    // Filled later: choosing a firmware file.
-}
-
-void TR84xFwTool::BackupBtnClick(QObject*) {
-    // Filled later: choosing a backup file.
-}
-
-void TR84xFwTool::UpdateBtnClick(QObject*) {
-    // Filled later: the engineering update for the selected chip family.
+void TR84xFwTool::ShowPrompt(bool listed, bool alreadyUpdated) {
+    QPalette palette = devLable->palette();
+    if (listed) {
+        palette.setColor(QPalette::WindowText, Qt::black);
+        devLable->setPalette(palette);
+        devLable->setText(QStringLiteral("Click 'Yes' to proceed with the firmware update"));
+        EraseButton->setEnabled(true);
+        EraseButton->show();
+        ExitBtn->setEnabled(true);
+        ExitBtn->show();
+        ExtBtn->hide();
+        return;
+    }
+    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    devLable->setPalette(palette);
+    devLable->setText(alreadyUpdated ? QStringLiteral("               The chip already updated!!")
+                                     : QStringLiteral("                 No device found!!"));
+    ExtBtn->show();
+    EraseButton->setEnabled(false);
+    EraseButton->hide();
+    ExitBtn->setEnabled(false);
+    ExitBtn->hide();
 }
 
 void TR84xFwTool::EraseButtonClick(QObject*) {
-    // Filled later: the one-click update.
+    if (!BeginUpdate()) return;
+    const uint16_t chipId = ChipId;
+    const DeviceEntry* row = SelectedRow();
+
+    EraseButton->setEnabled(false);
+    devLable->hide();
+    FwUpdatBar->setValue(0);
+    FwUpdatBar->show();
+    advanceProgress(20);
+    StatusEdit->clear();
+    EraseOnly = 0;
+
+    const int32_t outcome = row != nullptr ? RunOneClickUpdate(row->DevicePath, chipId, CurrentEngineOptions(), *this)
+                                           : 0;
+    FwUpdatBar->hide();
+    if (outcome != 0) {
+        replugLable1->show();
+        ExtBtn->show();
+        devLable->hide();
+        EraseButton->hide();
+        ExitBtn->hide();
+    } else {
+        replugLable1->hide();
+        ExtBtn->show();
+        EraseButton->hide();
+        ExitBtn->hide();
+        QPalette palette = devLable->palette();
+        palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+        devLable->setPalette(palette);
+        devLable->setText(QStringLiteral("                     Update    fail!!"));
+        devLable->show();
+    }
+    EraseButton->setEnabled(true);
+    EndUpdate();
 }
 
-void TR84xFwTool::RdCheckBoxClick(QObject*) {
-    // Filled later: switching between the one-click and engineering layouts.
-}
-
-void TR84xFwTool::EraseOnlyCheckClick(QObject*) {
-    // Filled later: the exclusive erase-only and backup-only options.
+void TR84xFwTool::RdCheckBoxClick(QObject* sender) {
+    if (RdCheckBox->isChecked()) {
+        RdPanel->show();
+        ChangeHeightBy(RdPanel->height());
+        return;
+    }
+    RdPanel->hide();
+    ChangeHeightBy(-RdPanel->height());
+    FwSizeCheck->hide();
+    FwSizeLable->hide();
+    FwFilenameEdit->setEnabled(true);
+    UpdateBtn->setEnabled(false);
+    UpdateBtnCheck(sender);
 }
 
 void TR84xFwTool::UpdateBtnCheck(QObject*) {
-    // Filled later: the chip status readout of the selected device.
+    NVRAMCheck->hide();
+    const DeviceEntry* row = SelectedRow();
+    if (DeviceCount == 0 || row == nullptr) return;
+
+    const QByteArray file = FwFilenameEdit->text().toLocal8Bit();
+    const ChipReadout readout = ReadChipStatus(row->DevicePath, DeviceList->isEnabled(), file.toStdString());
+    ChipId = readout.chipId;
+    if (readout.runEnabled) UpdateBtn->setEnabled(*readout.runEnabled);
+
+    StatusEdit->clear();
+    SFlashTypeLable->clear();
+    FwVerLableEdit->clear();
+    ChipLabelEdit->setText(QString::fromLatin1(readout.chipName.c_str()));
+    switch (readout.controls) {
+        case FamilyControls::SerialFlash:
+            SFlashTypeLable->show();
+            FlashTypeList->hide();
+            FlashTypeLabel->hide();
+            A1ChipCheck->hide();
+            if (readout.showNvram) NVRAMCheck->show();
+            if (readout.amicFlashCode) AmicFlashCode = *readout.amicFlashCode;
+            SFlashTypeLable->setText(QString::fromLatin1(readout.flashTypeText.c_str()));
+            break;
+        case FamilyControls::ParallelFlash:
+            SFlashTypeLable->hide();
+            A1ChipCheck->show();
+            A1ChipCheck->setEnabled(true);
+            break;
+        case FamilyControls::Unsupported:
+            SFlashTypeLable->hide();
+            FlashTypeList->hide();
+            FlashTypeLabel->hide();
+            A1ChipCheck->hide();
+            break;
+    }
+    StatusEdit->setText(QString::fromLatin1(readout.statusText.c_str()));
+    FwVerLableEdit->setText(QString::fromLatin1(readout.versionText.c_str()));
+    DiskLetterLable->setText(
+        QString::fromLatin1(row->DriveLetters, static_cast<qsizetype>(strnlen(row->DriveLetters, sizeof row->DriveLetters))));
+}
+
+#ifdef _WIN32
+void* RegisterUsbNotification(TR84xFwTool& window);
+#endif
+
+void TR84xFwTool::FormCreate(QObject*) {
+#ifdef _WIN32
+    RegisterUsbNotification(*this);
+#endif
+    notifications_ = MakeInstalledNotifications();
+    if (notifications_) {
+        connect(notifications_.get(), &DeviceNotificationSource::deviceChange, this,
+                [this](uint32_t code) { WMDeviceChange(code); });
+    }
+}
+
+void TR84xFwTool::WMDeviceChange(uint32_t eventCode) {
+    if (eventCode == DBT_DEVICEARRIVAL || eventCode == DBT_DEVICEREMOVECOMPLETE) RefreshBtnClick(RefreshBtn);
+}
+
+bool TR84xFwTool::BeginUpdate() {
+    if (updateRunning_) return false;
+    updateRunning_ = true;
+    return true;
+}
+
+void TR84xFwTool::EndUpdate() {
+    updateRunning_ = false;
+    if (closeRequested_) {
+        close();
+        return;
+    }
+    if (refreshPending_) {
+        refreshPending_ = false;
+        RefreshBtnClick(RefreshBtn);
+    }
+}
+
+EngineOptions TR84xFwTool::CurrentEngineOptions() const {
+    EngineOptions options;
+    options.rdVersion = RdCheckBox->isChecked();
+    options.backupOnly = BackupFWCheckBox->isChecked();
+    options.eraseOnly = EraseOnly != 0;
+    options.a1Chip = A1ChipCheck->isChecked();
+    options.amicFlashCode = AmicFlashCode;
+    options.backupFileName = BackupFileEdit->text().toLocal8Bit().toStdString();
+    options.firmwareSize = static_cast<uint32_t>(FirmwareSize);
+    options.transferPageSize = static_cast<uint32_t>(TransferPageSize);
+    return options;
+}
+
+const DeviceEntry* TR84xFwTool::SelectedRow() const {
+    const int index = DeviceList->currentIndex();
+    if (index < 0 || static_cast<size_t>(index) >= DeviceTable.size()) return nullptr;
+    return &DeviceTable[static_cast<size_t>(index)];
 }
 
 void TR84xFwTool::ExitBtnClick(QObject*) {
-    // Closing the last window ends the message loop and with it the program.
+    // Closing the window ends the message loop and with it the program; a
+    // running update goes on to its end first (see closeEvent).
     close();
 }
 
-void TR84xFwTool::FwSizeCheckChange(QObject*) {
-    // A typed text that matches no item selects nothing: the size stays.
-    const int index = FwSizeCheck->currentIndex();
-    if (index >= 0 && static_cast<std::size_t>(index) < FirmwareSizeTable.size()) {
-        FirmwareSize = FirmwareSizeTable[static_cast<std::size_t>(index)];
+void TR84xFwTool::closeEvent(QCloseEvent* event) {
+    if (updateRunning_) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
     }
-}
-
-void TR84xFwTool::FwPgSizeCheckChange(QObject*) {
-    const int index = FwPgSizeCheck->currentIndex();
-    if (index >= 0 && static_cast<std::size_t>(index) < TransferPageSizeTable.size()) {
-        TransferPageSize = TransferPageSizeTable[static_cast<std::size_t>(index)];
-    }
+    event->accept();
 }
 
 std::string TR84xFwTool::statusText() const {
@@ -188,5 +372,7 @@ void TR84xFwTool::advanceProgress(int step) {
 }
 
 void TR84xFwTool::processMessages() { QCoreApplication::processEvents(); }
+
+void TR84xFwTool::repaintStatus() { StatusEdit->repaint(); }
 
 }  // namespace vxe

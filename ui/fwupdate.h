@@ -8,11 +8,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "flash/engine_options.h"
 #include "flash/status_sink.h"
 #include "ui/device_entry.h"
+#include "ui/device_notifications.h"
 #include "ui/file_open_dialog.h"
 #include "ui_fwupdate.h"
 
@@ -58,8 +61,26 @@ public:
     virtual void FwSizeCheckChange(QObject* sender);
     virtual void FwPgSizeCheckChange(QObject* sender);
 
+    // Device notices, as the window receives them: arrival and
+    // removal refresh the device list, any other code is ignored.
+    void WMDeviceChange(uint32_t eventCode);
+    // The window's create event: starts following device notices.
+    void FormCreate(QObject* sender);
+
     // Changes the client height by `delta` pixels; the frame stays fixed.
     void ChangeHeightBy(int delta);
+
+    // One update at a time, whoever starts it (YES or Run). BeginUpdate is
+    // false while another update works; EndUpdate runs a refresh that a
+    // device notice asked for meanwhile, and a close the user asked for.
+    bool BeginUpdate();
+    void EndUpdate();
+    bool UpdateRunning() const { return updateRunning_; }
+
+    // What the procedures read from the window, as plain values.
+    EngineOptions CurrentEngineOptions() const;
+    // The device row selected in DeviceList, or null when none is.
+    const DeviceEntry* SelectedRow() const;
 
     // Low byte of ChipId: the chip family code.
     uint8_t ChipFamily() const { return static_cast<uint8_t>(ChipId & 0xFF); }
@@ -72,6 +93,13 @@ public:
     void setStatusText(std::string_view text) override;
     void advanceProgress(int step) override;
     void processMessages() override;
+    void repaintStatus() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+#ifdef _WIN32
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
 
 private:
     // Sets R84xFwTool to the window and clears it again when the window goes
@@ -103,6 +131,12 @@ private:
     void BuildForm();
     void BindEvents();
     void RunStartupSteps();
+    void ShowPrompt(bool listed, bool alreadyUpdated);
+
+    bool updateRunning_ = false;
+    bool refreshPending_ = false;
+    bool closeRequested_ = false;
+    std::unique_ptr<DeviceNotificationSource> notifications_;
 };
 
 }  // namespace vxe

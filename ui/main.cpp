@@ -1,15 +1,23 @@
-// The program: the application object, the window and the message loop.
-#include <QApplication>
+// The utility: the window over the machine's own USB storage devices.
+// Command-line arguments are ignored.
+#include "ui/application.h"
+#include "ui/device_notifications.h"
 
-#include "ui/fwupdate.h"
+#ifdef _WIN32
+#include "platform/windows_platform.h"
+#else
+#include "platform/linux_platform.h"
+#endif
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    // The name under which the system shows the running program.
-    QApplication::setApplicationName(QStringLiteral("Corvane VXE720 Firmware Update Utility"));
-
-    vxe::TR84xFwTool window;
-    window.show();
-    QApplication::exec();
-    return 0;
+    vxe::FwUpdateApplication application(argc, argv);
+#ifdef _WIN32
+    vxe::WindowsPlatform platform;
+#else
+    vxe::LinuxPlatform platform;
+    platform.setMessagePresenter(vxe::ShowMessageBox);
+    vxe::InstallNotificationFactory(vxe::MakeUdevNotifications);
+#endif
+    vxe::ScopedPlatform installed(platform);
+    return vxe::RunMainWindow(application);
 }
