@@ -15,11 +15,10 @@ int main(int argc, char* argv[]) {
     vxe::FwUpdateApplication application(argc, argv);
     sim::RealClock clock;
     sim::Bus bus(clock);
-    vxe::demo::AddEnclosure(bus, 1);
-
     vxe::SimulatedPlatform platform(bus);
     platform.onMessageBox = [](const vxe::RecordedMessage& m) { vxe::ShowMessageBox(m.text, m.caption, m.icon); };
     vxe::ScopedPlatform installed(platform);
+    vxe::demo::AddEnclosure(bus, 1);
     vxe::InstallNotificationFactory([&bus] { return vxe::MakeSimulatedBusNotifications(bus); });
 
     vxe::demo::BenchWindow bench(bus);
