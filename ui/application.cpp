@@ -44,11 +44,11 @@ void ShowMessageBox(std::string_view text, std::string_view caption, MessageIcon
     box.exec();
 }
 
-int RunMainWindow(FwUpdateApplication& application) {
+int RunMainWindow() {
     try {
         std::unique_ptr<TR84xFwTool> window = std::make_unique<TR84xFwTool>();
         window->show();
-        application.exec();
+        QApplication::exec();
     } catch (const std::exception& error) {
         ShowErrorBox(error.what());
     } catch (...) {

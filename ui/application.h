@@ -31,6 +31,6 @@ void ShowMessageBox(std::string_view text, std::string_view caption, MessageIcon
 // Creates the window, runs the message loop until it is closed and returns
 // 0 in every case. The platform and the notification source must be
 // installed before.
-int RunMainWindow(FwUpdateApplication& application);
+int RunMainWindow();
 
 }  // namespace vxe

@@ -19,5 +19,5 @@ int main(int argc, char* argv[]) {
     vxe::InstallNotificationFactory(vxe::MakeUdevNotifications);
 #endif
     vxe::ScopedPlatform installed(platform);
-    return vxe::RunMainWindow(application);
+    return vxe::RunMainWindow();
 }

@@ -1,12 +1,12 @@
 // One application object for the whole suite. The tests never need a display:
 // without a platform chosen they run offscreen (also when CTest lists them).
-#include <QApplication>
+#include "ui/application.h"
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
-    QApplication application(argc, argv);
+    vxe::FwUpdateApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

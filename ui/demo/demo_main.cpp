@@ -26,5 +26,5 @@ int main(int argc, char* argv[]) {
     // Closing the utility's window ends the demo, bench and all.
     QApplication::setQuitOnLastWindowClosed(false);
     QObject::connect(&application, &QApplication::lastWindowClosed, &application, &QApplication::quit);
-    return vxe::RunMainWindow(application);
+    return vxe::RunMainWindow();
 }
