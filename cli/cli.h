@@ -1,0 +1,38 @@
+// fwupdate-cli: the utility's device pass, readout, file check, YES and Run
+// from a shell, on the machine's devices or on simulated ones described by
+// files.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace sim {
+class Bus;
+}
+
+namespace vxe {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailed = 1;     // the operation ran and failed, or was declined
+inline constexpr int kExitUsage = 2;      // bad command line or device description; no device touched
+inline constexpr int kExitNoDevice = 3;   // DEVICE names no device
+
+// What the command line may use of the terminal it runs in.
+struct CliTerminal {
+    std::istream* input = nullptr;  // where confirmations are read; none: never confirmed
+    bool inputIsTerminal = false;   // the answer's own line end ends the question's line
+    bool outputIsTerminal = false;  // draw the progress bar on `out`
+    // Called when the command is done, while a simulated bus still exists
+    // (the tests look at the simulator's command logs through it).
+    std::function<void(sim::Bus&)> inspectBus;
+};
+
+// `args` are the arguments after the program name. Results go to `out`,
+// errors (one line each), message boxes and questions to `err`. Returns the
+// exit status.
+int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err, const CliTerminal& terminal);
+int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err);
+
+}  // namespace vxe

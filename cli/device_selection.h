@@ -1,0 +1,37 @@
+// Which device DEVICE names. A list index needs the refresh's device pass,
+// which sends the attach commands as the window does; the session ends as the
+// window's life does, by detaching the devices the pass marked for it.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "ui/device_entry.h"
+#include "ui/discovery_pass.h"
+
+namespace vxe::cli {
+
+class DiscoverySession {
+public:
+    DiscoverySession();  // runs the device pass
+    ~DiscoverySession();
+    DiscoverySession(const DiscoverySession&) = delete;
+    DiscoverySession& operator=(const DiscoverySession&) = delete;
+
+    const DiscoveryResult& result() const { return result_; }
+    size_t listed() const { return result_.items.size(); }
+    const DeviceEntry& row(size_t index) const { return table_[index]; }
+
+private:
+    DeviceTableRows table_{};
+    DiscoveryResult result_;
+};
+
+// The device path for DEVICE: a row of the pass (which `session` then holds)
+// or one of the machine's candidate paths, compared without regard to ASCII
+// case and given back in lower case, as the device table keeps paths. None
+// when there is no such device.
+std::optional<std::string> SelectDevice(const std::string& device, std::optional<DiscoverySession>& session);
+
+}  // namespace vxe::cli

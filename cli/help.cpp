@@ -1,0 +1,264 @@
+#include "cli/help.h"
+
+namespace vxe::cli {
+namespace {
+
+constexpr std::string_view kGeneral = R"(NAME
+    fwupdate-cli - update the firmware of Corvane VXE720-family USB storage bridges
+
+SYNOPSIS
+    fwupdate-cli list [--json] [--bus DIR] [--trace FILE]
+    fwupdate-cli info DEVICE [--json] [--bus DIR] [--trace FILE]
+    fwupdate-cli check-file FILE --chip-id ID [--json]
+    fwupdate-cli update DEVICE [--yes] [--json] [--bus DIR] [--trace FILE]
+    fwupdate-cli run DEVICE (--firmware FILE | --erase-only | --backup-only [FILE])
+                 [--flash-type N] [--a1-chip] [--firmware-size BYTES]
+                 [--page-size BYTES] [--json] [--bus DIR] [--trace FILE]
+    fwupdate-cli help [COMMAND] | --help | --version
+
+DESCRIPTION
+    The window's work from a shell. `list` finds the enclosures that need the
+    update, `update` does what the window's YES button does, `info` shows the
+    window's readout of a device, `check-file` tests a firmware file against
+    a chip, and `run` is the engineering panel's Run button.
+
+    DEVICE is an index from `list` (0, 1, ...) or a device path as `list`
+    prints it (on Linux /dev/sgN). An index makes the command run the same
+    device pass as `list` first; a path talks to that one device only.
+
+    fwupdate-cli COMMAND --help describes each command.
+
+COMMON OPTIONS
+    --json         Print the result as one JSON object on one line.
+    --bus DIR      Work on simulated devices described by the *.device files
+                   in DIR instead of the machine's devices (see
+                   docs/simulated-devices.md). Simulated time passes at once.
+    --trace FILE   Write every command sent to a device to FILE, one line
+                   each, in the order sent:
+                     SEQ DIR OPEN cdb=HEX requested=N transferred=N timeout=S result=R path=PATH
+                   DIR is in or out, OPEN shared or exclusive, HEX the command
+                   block, requested the bytes asked for on the wire,
+                   transferred what the platform reported ("-" when the
+                   device could not be opened), timeout in seconds, R ok,
+                   error:CODE or not-opened.
+    --             Everything after it is an argument, not an option.
+
+EXIT STATUS
+    0   success
+    1   the operation failed (or was not confirmed)
+    2   usage error: a bad option, file or device description; no device
+        was touched
+    3   DEVICE names no device
+
+    Errors are one line on standard error. Notices the window shows in
+    message boxes are printed there as "Caption: text".
+)";
+
+constexpr std::string_view kList = R"(NAME
+    fwupdate-cli list - the devices the window would offer for the update
+
+SYNOPSIS
+    fwupdate-cli list [--json] [--bus DIR] [--trace FILE]
+
+DESCRIPTION
+    Runs the window's device pass: every USB storage device is identified,
+    VXE731/720-family bridges get the attach command, and those whose flash
+    already holds the built-in firmware are left out. Devices found through
+    the CD-ROM interface get the detach command when the command ends, as
+    when the window closes.
+
+OUTPUT
+    One line per listed device, then the number of candidate devices (USB
+    storage interfaces, before any test) and the window's prompt:
+
+        0<TAB>/dev/sg2<TAB><<USB>> Corvane VXE720 SATA Brdg
+        candidates: 3
+        Click 'Yes' to proceed with the firmware update
+
+    The prompt is one of "Click 'Yes' to proceed with the firmware update",
+    "The chip already updated!!" or "No device found!!"; the window indents
+    the last two with blanks, the plain output does not. Names and paths are
+    printed with bytes outside printable ASCII as \xNN.
+
+    With --json: {"devices":[{"index":0,"path":"...","name":"<<USB>> ...",
+    "detachAtExit":false}],"candidates":3,"alreadyUpdated":false,
+    "state":"ready|already-updated|no-device","prompt":"..."}; "prompt" is
+    the window's text byte for byte, blanks included.
+
+EXIT STATUS
+    0 when the pass ran, whatever it found.
+)";
+
+constexpr std::string_view kInfo = R"(NAME
+    fwupdate-cli info - the window's readout of one device
+
+SYNOPSIS
+    fwupdate-cli info DEVICE [--json] [--bus DIR] [--trace FILE]
+
+DESCRIPTION
+    Identifies the device's chip, names its flash (serial-flash families),
+    reads the firmware version the controller reports and shows the status
+    text the window would show. Nothing is written to the device.
+
+OUTPUT
+    device:           /dev/sg2
+    chip:             VXE731/720 Series
+    family:           10
+    revision:         9
+    chip id:          0x090A
+    flash type:       WINBOND
+    firmware version: Ver 1.02.03
+    status:           The chip not support Firmware Update!
+    amic flash code:  -
+    run procedure:    none
+
+    An empty field is printed as its name alone. "amic flash code" is "-"
+    for the families whose flash is not identified. "run procedure" is what
+    `run` would start: flash-update, nvram-keeping-update,
+    parallel-flash-update or none.
+
+    With --json: device, chipId, chipIdHex, family, familyName, revision,
+    flashType, firmwareVersion, status, amicFlashCode (null when not read),
+    runProcedure.
+
+EXIT STATUS
+    0 when the readout ran (an unidentified device reads "Unknown Chip"),
+    3 when DEVICE names no device.
+)";
+
+constexpr std::string_view kCheckFile = R"(NAME
+    fwupdate-cli check-file - does a firmware file fit a chip
+
+SYNOPSIS
+    fwupdate-cli check-file FILE --chip-id ID [--json]
+
+DESCRIPTION
+    The engineering panel's firmware file check. ID is the ChipId as `info`
+    prints it: chip family in the low byte, revision in the high byte,
+    decimal or hexadecimal with 0x (0x000A is a VXE731/720, 0x0201 an
+    RT71845 of revision 2). No device is used.
+
+OUTPUT
+    FILE fits VXE731/720 Series (ChipId 0x000A)
+    FILE does not fit RT71849 Series (ChipId 0x0004)
+
+    With --json: file, chipId, chipIdHex, family, familyName, fits.
+
+EXIT STATUS
+    0 the file fits, 1 it does not, 2 it cannot be read or the ID is bad.
+)";
+
+constexpr std::string_view kUpdate = R"(NAME
+    fwupdate-cli update - YES: write the built-in firmware to one device
+
+SYNOPSIS
+    fwupdate-cli update DEVICE [--yes] [--json] [--bus DIR] [--trace FILE]
+
+DESCRIPTION
+    Reads the device out as the window does before YES can be pressed, asks
+    for confirmation on standard error (answer y or yes; anything else, or
+    no input at all, writes nothing), then runs the one-click update: for a
+    VXE731/720 the device's configuration header is merged with the built-in
+    image's and the flash is programmed and verified; families 13, 6, 7 and
+    1 go through the update engine; other families fail at once.
+
+    On a terminal a progress bar and the status text are drawn on one line.
+
+    --yes          Do not ask.
+
+OUTPUT
+    device:           /dev/sg2
+    chip:             VXE731/720 Series (ChipId 0x000A)
+    status:           ...            (only when the procedure left one)
+    Please power cycle the device
+
+    or, instead of the last line, the window's failure line without its
+    leading blanks: "Update    fail!!".
+
+    With --json: device, chipId, chipIdHex, family, familyName, outcome (the
+    procedure's result), status, result (the window's text, blanks
+    included), success.
+
+EXIT STATUS
+    0 exactly when the window would show "Please power cycle the device";
+    1 when it would show the failure line, or when not confirmed; 3 when
+    DEVICE names no device.
+)";
+
+constexpr std::string_view kRun = R"(NAME
+    fwupdate-cli run - the engineering panel's Run button
+
+SYNOPSIS
+    fwupdate-cli run DEVICE (--firmware FILE | --erase-only | --backup-only [FILE])
+                 [--flash-type N] [--a1-chip] [--firmware-size BYTES]
+                 [--page-size BYTES] [--json] [--bus DIR] [--trace FILE]
+
+DESCRIPTION
+    Runs the procedure of the device's chip family as Run does with "RD
+    Version" ticked: the flash update for families 1, 3, 4 and 7, the
+    NVRAM-keeping update for family 6, the parallel-flash update for
+    families 2 and 18. Other families have none: nothing is sent and the
+    exit status is 1. The procedures program the images built into the
+    program; the firmware file only has to fit the chip, as the panel
+    requires before Run can be pressed. There is no question asked.
+
+OPTIONS
+    --firmware FILE       The firmware file; it must fit the chip (see
+                          check-file). Needed unless --erase-only or
+                          --backup-only is given.
+    --erase-only          "Erase All Flash Only": erase and blank-check.
+    --backup-only [FILE]  "Backup Old Firmware Only": save the flash to FILE,
+                          replacing it. Without FILE the procedures use
+                          oldflash.bak in the current folder. Give DEVICE
+                          before it, or write --backup-only=FILE.
+                          Neither option is offered for family 6, whose
+                          procedure always reprograms the flash (exit 2).
+    --flash-type N        The parallel flash: 0 ATMELAT 49BV512 (default),
+                          1 PMC OM39LV512, 2 SST SST39LF512.
+    --a1-chip             "A1 Chip": no switch to the internal ROM first.
+    --firmware-size BYTES Bytes erased or backed up by the flash update:
+                          32768, 65536 (default), 131072, 262144, 524288,
+                          1048576.
+    --page-size BYTES     Bytes per step: 32768, 16384 (default), 8192,
+                          4096, 2048.
+
+OUTPUT
+    device:           /dev/sg3
+    chip:             RT71849 Series (ChipId 0x0004)
+    procedure:        flash-update, erase-only
+    status:           Erase flash all success!
+    result:           succeeded
+
+    The procedures report only through their status text, so the result is
+    read from it: flash update "...Programming Success!!" (after the dots
+    of the pages), "Erase flash all success!", "Read flash and backup
+    success!"; parallel-flash update "Programming & Compare Success!!",
+    "Erase All success!!", "Read flash and backup success!". The
+    NVRAM-keeping update writes no text when it succeeds; its own result
+    decides.
+
+    With --json: device, chipId, chipIdHex, family, familyName, procedure,
+    action (update, erase-only or backup-only), status, success.
+
+EXIT STATUS
+    0 succeeded, 1 failed or no procedure for the family or the firmware
+    file does not fit, 2 usage error, 3 DEVICE names no device.
+)";
+
+}  // namespace
+
+std::string_view HelpText(std::optional<Command> command) {
+    if (!command) return kGeneral;
+    switch (*command) {
+        case Command::List: return kList;
+        case Command::Info: return kInfo;
+        case Command::CheckFile: return kCheckFile;
+        case Command::Update: return kUpdate;
+        case Command::Run: return kRun;
+        case Command::Help:
+        case Command::Version: break;
+    }
+    return kGeneral;
+}
+
+}  // namespace vxe::cli

@@ -1,0 +1,42 @@
+// The devices a command works on: the machine's own, or a simulated bus built
+// from description files, with every command written to a trace when asked.
+// Message boxes become lines on the error stream; the debugger output, which
+// the window's user never sees either, is dropped.
+#pragma once
+
+#include <fstream>
+#include <memory>
+#include <ostream>
+
+#include "cli/arguments.h"
+#include "platform/platform.h"
+#include "sim/bus.h"
+#include "sim/clock.h"
+
+namespace vxe::cli {
+
+class Machine {
+public:
+    // Throws UsageError when the description files or the trace file cannot
+    // be used. Nothing is sent to any device here.
+    Machine(const Invocation& invocation, std::ostream& err);
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    // The platform to install for the command.
+    Platform& platform() { return *outermost_; }
+    // Null on the machine's own devices.
+    sim::Bus* bus() { return bus_.get(); }
+
+private:
+    // A fake clock: simulated erase and program times pass at once.
+    std::unique_ptr<sim::FakeClock> clock_;
+    std::unique_ptr<sim::Bus> bus_;
+    std::unique_ptr<Platform> devices_;
+    std::ofstream traceFile_;
+    std::unique_ptr<Platform> tracing_;
+    std::unique_ptr<Platform> outermost_;
+};
+
+}  // namespace vxe::cli

@@ -1,0 +1,43 @@
+// Putting results on a terminal or into JSON without letting a device's
+// bytes (names, status texts) mangle either.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vxe::cli {
+
+// Printable ASCII as it is, every other byte as \xNN; line ends at the end of
+// the text are dropped.
+std::string Printable(std::string_view text);
+
+// A JSON string literal. Bytes above 0x7F are written as the code points
+// U+0080..U+00FF, so the output is valid JSON whatever a device sent.
+std::string JsonQuote(std::string_view text);
+
+// "0x090A"
+std::string HexWord(uint16_t value);
+
+// One JSON object, members in the order they are added.
+class JsonObject {
+public:
+    JsonObject& addString(std::string_view key, std::string_view value);
+    JsonObject& addNumber(std::string_view key, int64_t value);
+    JsonObject& addBool(std::string_view key, bool value);
+    JsonObject& addNull(std::string_view key);
+    JsonObject& addJson(std::string_view key, std::string_view json);  // an object or array made elsewhere
+    std::string str() const { return "{" + body_ + "}"; }
+
+private:
+    JsonObject& member(std::string_view key, std::string_view json);
+    std::string body_;
+};
+
+std::string JsonArray(const std::vector<std::string>& elements);
+
+// "key:" padded so that the values of a block line up.
+std::string Field(std::string_view key, std::string_view value);
+
+}  // namespace vxe::cli

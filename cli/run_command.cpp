@@ -1,0 +1,113 @@
+#include <optional>
+#include <string>
+
+#include "chip/chip_identification.h"
+#include "chip/chip_readout.h"
+#include "chip/firmware_image.h"
+#include "cli/commands.h"
+#include "cli/device_selection.h"
+#include "cli/output.h"
+#include "cli/terminal_sink.h"
+#include "flash/engine_options.h"
+#include "flash/run_dispatch.h"
+#include "flash/update_engine.h"
+
+namespace vxe::cli {
+namespace {
+
+const char* ActionName(const EngineOptions& options) {
+    if (options.eraseOnly) return "erase-only";
+    if (options.backupOnly) return "backup-only";
+    return "update";
+}
+
+// The procedures report through the status field, and their last text says
+// whether they got where they were going.
+bool EndedInSuccess(RunProcedure procedure, const EngineOptions& options, std::string_view status) {
+    const bool parallel = procedure == RunProcedure::ParallelFlashUpdate;
+    if (options.eraseOnly) return status == (parallel ? "Erase All success!!" : "Erase flash all success!");
+    if (options.backupOnly) return status == "Read flash and backup success!";
+    // The flash engine's running text carries a dot per page before its verdict.
+    return parallel ? status == "Programming & Compare Success!!" : status.ends_with("Programming Success!!");
+}
+
+}  // namespace
+
+// Run on the engineering panel with "RD Version" ticked: the procedure of
+// the device's family, with the panel's options.
+int RunCommand(const Invocation& invocation, const CommandIo& io) {
+    std::optional<DiscoverySession> session;
+    const std::optional<std::string> path = SelectDevice(invocation.device, session);
+    if (!path) return io.noSuchDevice(invocation);
+
+    const ChipReadout readout = ReadChipStatus(path->c_str(), false, "");
+    const uint8_t family = ChipFamilyOf(readout.chipId);
+    const RunProcedure procedure = ProcedureForFamily(family);
+    if (procedure == RunProcedure::None) {
+        return io.fail(invocation, kExitFailed, ChipSummary(readout.chipId) + " has no engineering update; nothing was written");
+    }
+    // The NVRAM-keeping engine knows neither option and would reprogram the
+    // flash instead of doing what was asked.
+    if (procedure == RunProcedure::NvramKeepingUpdate && (invocation.eraseOnly || invocation.backupOnly)) {
+        return io.fail(invocation, kExitUsage,
+                       std::string(invocation.eraseOnly ? "--erase-only" : "--backup-only") + " is not offered for " +
+                           readout.chipName + ": its procedure always reprograms the flash");
+    }
+    // Run is pressed only when the firmware file fits the chip, unless the
+    // flash is only erased or backed up.
+    if (!invocation.eraseOnly && !invocation.backupOnly &&
+        CheckFirmwareFile(invocation.firmwareFile.c_str(), readout.chipId) == 0) {
+        return io.fail(invocation, kExitFailed, "The firmware file seems not match this chip!");
+    }
+
+    EngineOptions options;
+    options.rdVersion = true;
+    options.eraseOnly = invocation.eraseOnly;
+    options.backupOnly = invocation.backupOnly;
+    options.a1Chip = invocation.a1Chip;
+    options.amicFlashCode = readout.amicFlashCode.value_or(0);
+    options.backupFileName = invocation.backupFile;
+    options.firmwareSize = invocation.firmwareSize;
+    options.transferPageSize = invocation.transferPageSize;
+
+    bool success = false;
+    std::string status;
+    {
+        TerminalStatusSink sink(io.out, io.terminal.outputIsTerminal && !invocation.json, false);
+        if (procedure == RunProcedure::NvramKeepingUpdate) {
+            // This engine is silent on success and on most failures; its
+            // result is the only verdict there is.
+            int32_t nvramSkip = 0;
+            success = RunNvramKeepingUpdate(path->c_str(), options, sink, nvramSkip) != 0;
+        } else {
+            int32_t nvramSkip = 0;
+            RunForFamily(path->c_str(), family, invocation.flashType, options, sink, nvramSkip);
+            success = EndedInSuccess(procedure, options, sink.statusText());
+        }
+        status = sink.statusText();
+    }
+
+    if (invocation.json) {
+        io.out << JsonObject()
+                      .addString("device", *path)
+                      .addNumber("chipId", readout.chipId)
+                      .addString("chipIdHex", HexWord(readout.chipId))
+                      .addNumber("family", family)
+                      .addString("familyName", readout.chipName)
+                      .addString("procedure", ProcedureName(procedure))
+                      .addString("action", ActionName(options))
+                      .addString("status", status)
+                      .addBool("success", success)
+                      .str()
+               << '\n';
+    } else {
+        io.out << Field("device", Printable(*path)) << '\n'
+               << Field("chip", ChipSummary(readout.chipId)) << '\n'
+               << Field("procedure", std::string(ProcedureName(procedure)) + ", " + ActionName(options)) << '\n'
+               << Field("status", Printable(status)) << '\n'
+               << Field("result", success ? "succeeded" : "failed") << '\n';
+    }
+    return success ? kExitSuccess : kExitFailed;
+}
+
+}  // namespace vxe::cli
