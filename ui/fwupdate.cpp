@@ -15,6 +15,7 @@
 #include "device/vendor_commands.h"
 #include "flash/one_click_update.h"
 #include "ui/discovery_pass.h"
+#include "ui/engineering_layout.h"
 #include "ui/size_settings.h"
 
 namespace vxe {
@@ -117,6 +118,7 @@ void TR84xFwTool::BindEvents() {
     onUserChoice(FlashTypeList, &TR84xFwTool::UpdateBtnCheck);
     onUserChoice(FwSizeCheck, &TR84xFwTool::FwSizeCheckChange);
     onUserChoice(FwPgSizeCheck, &TR84xFwTool::FwPgSizeCheckChange);
+    InstallEngineeringChord(*this);
 }
 
 void TR84xFwTool::RunStartupSteps() {
