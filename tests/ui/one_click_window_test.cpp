@@ -123,6 +123,18 @@ TEST_F(OneClickWindowTest, StartsWithTheListBeforeShowingAndShrinksToTheOneClick
     EXPECT_FALSE(w->UpdateBtn->isEnabled());
 }
 
+TEST_F(OneClickWindowTest, NoticesAreFollowedOnlyAfterTheFirstRefreshAndReadout) {
+    sim::Bridge& b = addEnclosure(0);
+    uint64_t commandsWhenRegistered = 0;
+    InstallNotificationFactory([&] {
+        commandsWhenRegistered = b.commandCount();
+        return MakeSimulatedBusNotifications(machine.bus);
+    });
+    auto w = open();
+    EXPECT_GT(commandsWhenRegistered, 0u);
+    EXPECT_EQ(commandsWhenRegistered, b.commandCount());
+}
+
 TEST_F(OneClickWindowTest, NothingToDoReadsNoDeviceOrAlreadyUpdated) {
     auto empty = open();
     EXPECT_EQ(StateOf(*empty), State::NothingToDo);
@@ -183,6 +195,13 @@ TEST_F(OneClickWindowTest, AFailedUpdateShowsTheRedLine) {
     b.faults().stuckBit = sim::StuckBit{at, 0x01};
     w->EraseButton->click();
     EXPECT_EQ(StateOf(*w), State::Failed);
+
+    // From Failed a notice refreshes as from any other state.
+    b.faults().stuckBit.reset();
+    addEnclosure(1);
+    settle();
+    EXPECT_EQ(StateOf(*w), State::Ready);
+    EXPECT_EQ(w->DeviceList->count(), 2);
 }
 
 TEST_F(OneClickWindowTest, NoticesRefreshInEveryStateButWaitForARunningUpdate) {
