@@ -13,6 +13,7 @@
 #include "platform/embedded_resources.h"
 #include "platform/sg_io_request.h"
 #include "platform/sysfs_enumeration.h"
+#include "platform/sysfs_transfer_limit.h"
 
 namespace vxe {
 namespace {
@@ -85,6 +86,10 @@ PassThroughResult LinuxPlatform::passThrough(const PassThroughRequest& request) 
 
 std::vector<std::string> LinuxPlatform::enumerateInterfaces(InterfaceClass cls) {
     return EnumerateUsbStorageSgNodes(sysfsRoot_, cls);
+}
+
+uint32_t LinuxPlatform::maxTransferLength(const char* path) {
+    return path == nullptr ? kNoTransferLimit : SgTransferLimit(sysfsRoot_, path);
 }
 
 void LinuxPlatform::sleepMs(uint32_t milliseconds) {

@@ -1,6 +1,6 @@
 // The platform on a Linux machine: SG_IO through the SCSI generic driver,
-// device discovery through sysfs, real sleeping, stderr for the debugger
-// output.
+// device discovery and transfer limits through sysfs, real sleeping, stderr
+// for the debugger output.
 #pragma once
 
 #include <functional>
@@ -21,6 +21,7 @@ public:
 
     PassThroughResult passThrough(const PassThroughRequest& request) override;
     std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override;
+    uint32_t maxTransferLength(const char* path) override;
     void sleepMs(uint32_t milliseconds) override;
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override;
     void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override;

@@ -49,6 +49,9 @@ enum class InterfaceClass : uint8_t { Disk, CdRom };
 
 enum class MessageIcon : uint8_t { None, Error, Information, Warning };
 
+// The answer of a platform that knows no bound on a single transfer.
+inline constexpr uint32_t kNoTransferLimit = UINT32_MAX;
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -59,6 +62,14 @@ public:
     // Paths of the present device interfaces of one class that belong to the
     // USB storage driver, in the platform's enumeration order.
     virtual std::vector<std::string> enumerateInterfaces(InterfaceClass cls) = 0;
+
+    // The most data bytes one request to this device can move; a longer one
+    // is refused by the operating system before anything is sent. Commands
+    // that can be cut at any byte (flash reads) are split to stay within it.
+    virtual uint32_t maxTransferLength(const char* path) {
+        (void)path;
+        return kNoTransferLimit;
+    }
 
     virtual void sleepMs(uint32_t milliseconds) = 0;
 

@@ -8,7 +8,8 @@ namespace vxe {
 namespace {
 
 // What the storage stack reports when a request does not reach the device
-// (ERROR_IO_DEVICE) or its buffer is missing (ERROR_INVALID_PARAMETER).
+// (ERROR_IO_DEVICE) or its buffer is missing or longer than the device
+// takes in one request (ERROR_INVALID_PARAMETER).
 constexpr uint32_t kErrorIoDevice = 1117;
 constexpr uint32_t kErrorInvalidParameter = 87;
 
@@ -37,7 +38,8 @@ PassThroughResult SimulatedPlatform::passThrough(const PassThroughRequest& reque
     result.opened = true;
 
     if ((request.dataBuffer == nullptr && request.dataTransferLength > 0) ||
-        (request.cdb == nullptr && request.cdbLength > 0)) {
+        (request.cdb == nullptr && request.cdbLength > 0) ||
+        request.dataTransferLength > maxTransferLength(request.path)) {
         result.errorCode = kErrorInvalidParameter;
         return result;
     }
@@ -66,6 +68,19 @@ PassThroughResult SimulatedPlatform::passThrough(const PassThroughRequest& reque
     }
     result.dataTransferLength = reply.transferred;
     return result;
+}
+
+uint32_t SimulatedPlatform::maxTransferLength(const char* path) {
+    if (path == nullptr) return kNoTransferLimit;
+    for (const auto& [limited, bytes] : transferLimits_) {
+        if (SamePath(limited, path)) return bytes;
+    }
+    return kNoTransferLimit;
+}
+
+void SimulatedPlatform::setTransferLimit(const std::string& path, uint32_t bytes) {
+    std::erase_if(transferLimits_, [&](const auto& entry) { return SamePath(entry.first, path); });
+    if (bytes != kNoTransferLimit) transferLimits_.emplace_back(path, bytes);
 }
 
 std::vector<std::string> SimulatedPlatform::enumerateInterfaces(InterfaceClass cls) { return bus_.paths(BusClass(cls)); }

@@ -28,6 +28,7 @@ public:
 
     PassThroughResult passThrough(const PassThroughRequest& request) override;
     std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override;
+    uint32_t maxTransferLength(const char* path) override;
     void sleepMs(uint32_t milliseconds) override;
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override;
     void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override;
@@ -40,6 +41,11 @@ public:
 
     // Another program holds the device open: exclusive opens fail.
     void setHeldElsewhere(const std::string& path, bool held);
+
+    // The most data one request to the device may move, as a USB 2.0 link
+    // bounds it on Linux; a longer request is refused without reaching the
+    // device. kNoTransferLimit (the default) lifts the bound.
+    void setTransferLimit(const std::string& path, uint32_t bytes);
 
     const std::vector<RecordedMessage>& messages() const { return messages_; }
     const std::vector<std::string>& debugLines() const { return debugLines_; }
@@ -56,6 +62,7 @@ private:
     std::map<std::pair<std::string, std::string>, std::vector<uint8_t>> resources_;
     std::vector<std::pair<std::string, std::string>> hidden_;
     std::vector<std::string> held_;
+    std::vector<std::pair<std::string, uint32_t>> transferLimits_;
     std::vector<RecordedMessage> messages_;
     std::vector<std::string> debugLines_;
     uint64_t sleptMs_ = 0;
