@@ -39,6 +39,17 @@ void ApplyFormPixelSizes(QWidget* form) {
     }
 }
 
+const QColor kPureRed(255, 0, 0);
+
+// A label draws its text in the role that contrasts with its background, and
+// the window's background is the button face: both roles get the colour.
+void SetTextColor(QLabel* label, const QColor& color) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    label->setPalette(palette);
+}
+
 // The form's default face is a Windows bitmap font that other systems lack;
 // the closest metric match keeps the captions inside their controls.
 void SubstituteFormFonts() {
@@ -164,10 +175,8 @@ void TR84xFwTool::RefreshBtnClick(QObject* sender) {
 }
 
 void TR84xFwTool::ShowPrompt(bool listed, bool alreadyUpdated) {
-    QPalette palette = devLable->palette();
     if (listed) {
-        palette.setColor(QPalette::WindowText, Qt::black);
-        devLable->setPalette(palette);
+        SetTextColor(devLable, Qt::black);
         devLable->setText(QStringLiteral("Click 'Yes' to proceed with the firmware update"));
         EraseButton->setEnabled(true);
         EraseButton->show();
@@ -176,8 +185,7 @@ void TR84xFwTool::ShowPrompt(bool listed, bool alreadyUpdated) {
         ExtBtn->hide();
         return;
     }
-    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    devLable->setPalette(palette);
+    SetTextColor(devLable, kPureRed);
     devLable->setText(alreadyUpdated ? QStringLiteral("               The chip already updated!!")
                                      : QStringLiteral("                 No device found!!"));
     ExtBtn->show();
@@ -214,9 +222,7 @@ void TR84xFwTool::EraseButtonClick(QObject*) {
         ExtBtn->show();
         EraseButton->hide();
         ExitBtn->hide();
-        QPalette palette = devLable->palette();
-        palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
-        devLable->setPalette(palette);
+        SetTextColor(devLable, kPureRed);
         devLable->setText(QStringLiteral("                     Update    fail!!"));
         devLable->show();
     }

@@ -35,7 +35,8 @@ const char* Name(State s) {
 }
 
 bool Shown(const QWidget* w) { return !w->isHidden(); }
-bool Red(const QLabel* l) { return l->palette().color(QPalette::WindowText) == QColor(255, 0, 0); }
+// The colour the label really draws its text in.
+bool Red(const QLabel* l) { return l->palette().color(l->foregroundRole()) == QColor(255, 0, 0); }
 
 // Reads the one-click set the way a user sees it.
 State StateOf(const TR84xFwTool& w) {
