@@ -430,8 +430,9 @@ const Key* FindKey(std::string_view name) {
 std::string_view WithoutComment(std::string_view line) {
     bool quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"' && (i == 0 || line[i - 1] != '\\')) quoted = !quoted;
-        if (line[i] == '#' && !quoted) return line.substr(0, i);
+        if (quoted && line[i] == '\\') ++i;  // an escaped character, quote or not
+        else if (line[i] == '"') quoted = !quoted;
+        else if (line[i] == '#' && !quoted) return line.substr(0, i);
     }
     return line;
 }
