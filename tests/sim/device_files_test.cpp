@@ -39,37 +39,6 @@ protected:
     fs::path dir;
 };
 
-TEST(DeviceFileProfiles, BuildTheSameDevicesAsTheProfilesThemselves) {
-    sim::ProfileOptions enclosure;
-    enclosure.register7058Bit0 = true;
-    enclosure.fdb0AtLeastB4 = true;
-    const sim::DeviceFile a = Parse("profile = vxe720-enclosure\nregister-7058-bit0 = yes\nfdb0-at-least-b4 = yes\n");
-    EXPECT_EQ(a.description.inquiry, sim::Vxe720Enclosure(enclosure).inquiry);
-    EXPECT_EQ(a.description.controllerMemory, sim::Vxe720Enclosure(enclosure).controllerMemory);
-
-    sim::ProfileOptions amic;
-    amic.amicFlash = true;
-    amic.amicCapacity = 0x12;
-    amic.revisionChar = '1';
-    const sim::DeviceFile b =
-        Parse("profile = family\nfamily = 4\nroute = id-string\namic-capacity = 0x12\nrevision-char = 1\n");
-    const sim::DeviceDescription expected = sim::ProfileForFamily(4, sim::Route::IdString, amic);
-    EXPECT_EQ(b.description.idString, expected.idString);
-    EXPECT_EQ(b.description.chipInformation, expected.chipInformation);
-    EXPECT_EQ(b.description.jedecId, expected.jedecId);
-    EXPECT_EQ(b.description.blockEraseSectors, expected.blockEraseSectors);
-
-    const sim::DeviceFile c = Parse("profile = family\nfamily = 18\nparallel-flash-type = 1\ntiming = small-spi-nor\n");
-    EXPECT_EQ(c.description.flashKind, sim::FlashKind::Parallel);
-    EXPECT_EQ(c.description.parallelFlashType, 1);
-    EXPECT_EQ(c.description.timing.commandMs, sim::Timing::SmallSpiNor().commandMs);
-
-    const sim::DeviceFile d = Parse("profile = plain-disk\nclass = cdrom\n");
-    EXPECT_FALSE(d.description.answersVendorCommands);
-    EXPECT_EQ(d.interfaceClass, sim::InterfaceClass::CdRom);
-    EXPECT_EQ(d.path, "test");  // the file name without its extension
-}
-
 TEST(DeviceFileReplies, OverrideTheProfileWithBytesTextAndMemory) {
     const sim::DeviceFile f = Parse(
         "# a bridge whose replies were taken from a real enclosure\n"

@@ -1,0 +1,83 @@
+#include "tests/cli/cli_fixture.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "sim/bus.h"
+
+namespace vxe::test {
+
+namespace fs = std::filesystem;
+
+void CliTest::SetUp() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir = fs::path(::testing::TempDir()) / "cli_test" / (std::string(info->test_suite_name()) + "." + info->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+}
+
+void CliTest::TearDown() { fs::remove_all(dir); }
+
+void CliTest::device(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+
+void CliTest::writeFlash(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                      static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> CliTest::readFlash(const std::string& name) const { return ReadFile(dir / name); }
+
+CliResult CliTest::runOnBus(std::vector<std::string> args, const std::string& input, bool terminal) {
+    args.push_back("--bus");
+    args.push_back(dir.string());
+    return run(std::move(args), input, terminal);
+}
+
+CliResult CliTest::run(std::vector<std::string> args, const std::string& input, bool terminal) {
+    CliResult result;
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    CliTerminal term;
+    term.input = &in;
+    term.outputIsTerminal = terminal;
+    term.inspectBus = [&](sim::Bus& bus) {
+        result.commandRan = true;
+        for (const sim::BusDevice& d : bus.devices()) {
+            result.logs[d.path] = d.bridge->log();
+            result.counters[d.path] = d.bridge->counters();
+        }
+    };
+    result.status = RunCli(std::move(args), out, err, term);
+    result.out = out.str();
+    result.err = err.str();
+    return result;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<uint8_t> ReadFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+size_t WritesIn(const std::vector<sim::LogEntry>& log) {
+    size_t writes = 0;
+    for (const sim::LogEntry& e : log) {
+        const auto& cdb = e.command.cdb;
+        const bool serialWrite = cdb[0] == 0xDF && cdb[11] == 0xFB;
+        const bool flashGroup = cdb[0] == 0xFF && cdb[1] == 0x04;
+        const bool flashChange = flashGroup && (cdb[2] == 0x01 || cdb[2] == 0x02 || cdb[2] == 0x04 ||
+                                                cdb[2] == 0x11 || cdb[2] == 0x13 || cdb[2] == 0x14);
+        if (serialWrite || flashChange) ++writes;
+    }
+    return writes;
+}
+
+}  // namespace vxe::test

@@ -1,0 +1,51 @@
+// Runs fwupdate-cli in the test's process over simulated devices described
+// by files in a fresh folder, and keeps what the simulator logged.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim/bridge.h"
+
+namespace vxe::test {
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+    bool commandRan = false;                                   // the bus was looked at after a command
+    std::map<std::string, std::vector<sim::LogEntry>> logs;    // by device path
+    std::map<std::string, sim::Counters> counters;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A description file in the bus folder.
+    void device(const std::string& name, const std::string& text);
+    // The flash file `name` in the bus folder.
+    void writeFlash(const std::string& name, const std::vector<uint8_t>& bytes);
+    std::vector<uint8_t> readFlash(const std::string& name) const;
+
+    // `args` with --bus pointing at the folder.
+    CliResult runOnBus(std::vector<std::string> args, const std::string& input = "", bool terminal = false);
+    CliResult run(std::vector<std::string> args, const std::string& input = "", bool terminal = false);
+
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    std::filesystem::path dir;
+};
+
+std::vector<std::string> Lines(const std::string& text);
+std::vector<uint8_t> ReadFile(const std::filesystem::path& file);
+// Every command that changes the flash.
+size_t WritesIn(const std::vector<sim::LogEntry>& log);
+
+}  // namespace vxe::test

@@ -1,0 +1,119 @@
+// list and info: what the window would list and read out, in both formats.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/embedded_resources.h"
+#include "tests/cli/cli_fixture.h"
+
+namespace vxe::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr const char* kEnclosure = "profile = vxe720-enclosure\n";
+
+std::vector<uint8_t> FlashHoldingTheBuiltInImage() {
+    const std::span<const uint8_t> image = FindBuiltInResource("VXE720FW", "FW");
+    std::vector<uint8_t> flash(0x10000, 0xFF);
+    std::copy(image.begin(), image.end(), flash.begin());
+    return flash;
+}
+
+using ListCommand = CliTest;
+
+TEST_F(ListCommand, ListsTheBridgesThatNeedTheUpdateInBothFormats) {
+    device("a-disk.device", std::string(kEnclosure) + "path = USBSTOR-Disk-1\n");
+    device("b-stick.device", "profile = plain-disk\n");
+    device("c-engine.device", "profile = family\nfamily = 4\n");
+    device("d-cdrom.device", std::string(kEnclosure) + "class = cdrom\n");
+
+    const CliResult plain = runOnBus({"list"});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(Lines(plain.out), (std::vector<std::string>{
+                                    "0\tusbstor-disk-1\t<<USB>> Corvane VXE720 SATA Brdg",
+                                    "1\td-cdrom\t<<USB>> Corvane VXE720 SATA Brdg",
+                                    "candidates: 4",
+                                    "Click 'Yes' to proceed with the firmware update",
+                                }));
+    // Attached twice in the pass and detached when the command ends, as when
+    // the window closes; the disk-class bridge only attached.
+    EXPECT_EQ(plain.counters.at("d-cdrom").hostAttach, 2u);
+    EXPECT_EQ(plain.counters.at("d-cdrom").hostDetach, 1u);
+    EXPECT_EQ(plain.counters.at("USBSTOR-Disk-1").hostDetach, 0u);
+
+    const CliResult json = runOnBus({"list", "--json"});
+    EXPECT_EQ(json.out,
+              "{\"devices\":[{\"index\":0,\"path\":\"usbstor-disk-1\",\"name\":\"<<USB>> Corvane VXE720 SATA Brdg\","
+              "\"detachAtExit\":false},{\"index\":1,\"path\":\"d-cdrom\",\"name\":\"<<USB>> Corvane VXE720 SATA "
+              "Brdg\",\"detachAtExit\":true}],\"candidates\":4,\"alreadyUpdated\":false,\"state\":\"ready\","
+              "\"prompt\":\"Click 'Yes' to proceed with the firmware update\"}\n");
+}
+
+TEST_F(ListCommand, PromptsAsTheWindowWhenNothingIsListed) {
+    const CliResult empty = runOnBus({"list", "--json"});
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_THAT(empty.out, HasSubstr("\"candidates\":0,\"alreadyUpdated\":false,\"state\":\"no-device\","
+                                     "\"prompt\":\"                 No device found!!\""));
+
+    device("enclosure.device", std::string(kEnclosure) + "flash-file = enclosure.bin\n");
+    writeFlash("enclosure.bin", FlashHoldingTheBuiltInImage());
+    const CliResult updated = runOnBus({"list"});
+    EXPECT_EQ(Lines(updated.out), (std::vector<std::string>{"candidates: 1", "The chip already updated!!"}));
+}
+
+TEST_F(ListCommand, KeepsDeviceBytesFromBreakingTheOutput) {
+    device("odd.device", std::string(kEnclosure) +
+                             "inquiry = 00 00 06 02 33 00 00 00 \"Tab\\x09Nl\\x0A\\\"q\\\\\\xE9 VXE720 SATA 0107c731\"\n");
+    const CliResult plain = runOnBus({"list"});
+    EXPECT_EQ(Lines(plain.out)[0], "0\todd\t<<USB>> Tab\\x09Nl\\x0A\"q\\\\\\xE9 VXE720 SATA ");
+    const CliResult json = runOnBus({"list", "--json"});
+    EXPECT_THAT(json.out, HasSubstr("\"name\":\"<<USB>> Tab\\tNl\\n\\\"q\\\\\\u00E9 VXE720 SATA \""));
+}
+
+using InfoCommand = CliTest;
+
+TEST_F(InfoCommand, ShowsTheReadoutByIndexOrPath) {
+    device("enclosure.device", std::string(kEnclosure) + "fdb0-at-least-b4 = yes\nversion = 2.1.7\n");
+    device("engine.device", "profile = family\nfamily = 4\nroute = id-string\nrevision-char = 1\namic-capacity = 0x11\n");
+
+    const CliResult byIndex = runOnBus({"info", "0"});
+    EXPECT_EQ(byIndex.status, 0) << byIndex.err;
+    EXPECT_EQ(Lines(byIndex.out), (std::vector<std::string>{
+                                      "device:           enclosure",
+                                      "chip:             VXE731/720 Series",
+                                      "family:           10",
+                                      "revision:         9",
+                                      "chip id:          0x090A",
+                                      "flash type:",
+                                      "firmware version: Ver 2.01.07",
+                                      "status:           The chip not support Firmware Update!",
+                                      "amic flash code:  -",
+                                      "run procedure:    none",
+                                  }));
+
+    const CliResult byPath = runOnBus({"info", "ENGINE", "--json"});
+    EXPECT_EQ(byPath.status, 0) << byPath.err;
+    EXPECT_EQ(byPath.out,
+              "{\"device\":\"engine\",\"chipId\":516,\"chipIdHex\":\"0x0204\",\"family\":4,\"familyName\":\"RT71849 "
+              "Series\",\"revision\":2,\"flashType\":\"AMIC\",\"firmwareVersion\":\"Ver 1.02.03\",\"status\":\"\","
+              "\"amicFlashCode\":3,\"runProcedure\":\"flash-update\"}\n");
+    // A path talks to that device only; no device pass ran.
+    EXPECT_TRUE(byPath.logs.at("enclosure").empty());
+    EXPECT_EQ(WritesIn(byPath.logs.at("engine")), 0u);
+}
+
+TEST_F(InfoCommand, NamesNoSuchDevice) {
+    device("enclosure.device", kEnclosure);
+    device("usb-stick.device", "profile = plain-disk\nusb-storage = no\n");
+    for (const std::string name : {"1", "sg9", "usb-stick"}) {
+        const CliResult r = runOnBus({"info", name});
+        EXPECT_EQ(r.status, 3) << name;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+}
+
+}  // namespace
+}  // namespace vxe::test

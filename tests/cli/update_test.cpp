@@ -1,0 +1,103 @@
+// update: YES on one device, with the same result on the flash as the window.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "chip/chip_identification.h"
+#include "flash/engine_options.h"
+#include "flash/one_click_update.h"
+#include "sim/device_files.h"
+#include "tests/cli/cli_fixture.h"
+#include "tests/support/simulated_machine.h"
+
+namespace vxe::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+// A flash as an enclosure leaves the factory: its own valid header, and
+// something beyond the end of any image.
+std::vector<uint8_t> FactoryFlash() {
+    std::vector<uint8_t> flash(0x10000);
+    for (size_t i = 0; i < flash.size(); ++i) flash[i] = static_cast<uint8_t>(i * 7 + 3);
+    flash[0x7E] = 'C';
+    flash[0x7F] = 'V';
+    return flash;
+}
+
+// YES on a twin of the device, straight through the product's own sequence.
+std::vector<uint8_t> FlashAfterYes(const std::string& description, const std::vector<uint8_t>& flash) {
+    SimulatedMachine machine;
+    sim::Bridge& bridge =
+        machine.addDisk("enclosure", sim::ParseDeviceFile(description, "enclosure.device", ".").description);
+    bridge.setFlash(0, flash);
+    RecordingStatusSink sink;
+    EXPECT_EQ(RunOneClickUpdate("enclosure", IdentifyChip("enclosure"), EngineOptions{}, sink), 1);
+    return {bridge.flash().begin(), bridge.flash().end()};
+}
+
+using UpdateCommand = CliTest;
+
+TEST_F(UpdateCommand, LeavesTheSameFlashAsYesOnBothWritingPaths) {
+    const char* const descriptions[] = {
+        "profile = vxe720-enclosure\nflash-file = enclosure.bin\n",  // block erase and 8 KB programs
+        "profile = vxe720-enclosure\nflash-file = enclosure.bin\nfdb0-at-least-b4 = yes\nregister-7058-bit0 = yes\n",
+    };
+    for (const std::string description : descriptions) {
+        SCOPED_TRACE(description);
+        device("enclosure.device", description);
+        writeFlash("enclosure.bin", FactoryFlash());
+        const CliResult r = runOnBus({"update", "enclosure", "--yes"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Lines(r.out).back(), "Please power cycle the device");
+        const std::vector<uint8_t> written = readFlash("enclosure.bin");
+        EXPECT_NE(written, FactoryFlash());
+        EXPECT_EQ(written, FlashAfterYes(description, FactoryFlash()));
+    }
+}
+
+TEST_F(UpdateCommand, AsksFirstAndWritesNothingUnlessTheAnswerIsYes) {
+    device("enclosure.device", "profile = vxe720-enclosure\n");
+    for (const std::string answer : {"", "n\n", "no\n", "yess\n"}) {
+        const CliResult r = runOnBus({"update", "0"}, answer);
+        EXPECT_EQ(r.status, 1) << answer;
+        EXPECT_THAT(r.err, HasSubstr("[y/N]"));
+        EXPECT_THAT(r.err, HasSubstr("fwupdate-cli: update: not confirmed; nothing was written\n"));
+        EXPECT_EQ(WritesIn(r.logs.at("enclosure")), 0u);
+    }
+    const CliResult yes = runOnBus({"update", "0"}, "Y\n");
+    EXPECT_EQ(yes.status, 0) << yes.err;
+}
+
+TEST_F(UpdateCommand, ReportsTheWindowsFailureLine) {
+    // The serial flash writes never go through: all three attempts fail.
+    device("enclosure.device", "profile = vxe720-enclosure\nfdb0-at-least-b4 = yes\nfail-matching = DF FB\n");
+    const CliResult plain = runOnBus({"update", "enclosure", "--yes"});
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_EQ(Lines(plain.out).back(), "Update    fail!!");
+
+    const CliResult json = runOnBus({"update", "enclosure", "--yes", "--json"});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_THAT(json.out, HasSubstr("\"outcome\":0,\"status\":\"\",\"result\":\"                     Update    fail!!\","
+                                    "\"success\":false}"));
+
+    // A family YES does not serve fails without a write.
+    device("enclosure.device", "profile = family\nfamily = 4\n");
+    const CliResult other = runOnBus({"update", "enclosure", "--yes"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_EQ(WritesIn(other.logs.at("enclosure")), 0u);
+}
+
+TEST_F(UpdateCommand, DrawsTheProgressBarOnATerminalOnly) {
+    device("enclosure.device", "profile = vxe720-enclosure\n");
+    const CliResult drawn = runOnBus({"update", "enclosure", "--yes"}, "", true);
+    EXPECT_THAT(drawn.out, HasSubstr("\r\x1b[K[######........................]  20%"));
+    EXPECT_THAT(drawn.out, HasSubstr("\r\x1b[K[#####################.........]  70%  ReadFlash.......\n"));
+
+    const CliResult json = runOnBus({"update", "enclosure", "--yes", "--json"}, "", true);
+    EXPECT_EQ(json.out.find('\r'), std::string::npos);
+    const CliResult piped = runOnBus({"update", "enclosure", "--yes"});
+    EXPECT_EQ(piped.out.find('\r'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vxe::test
