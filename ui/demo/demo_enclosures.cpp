@@ -42,7 +42,9 @@ std::string EnclosurePath(int enclosure) { return "/sim/usb-enclosure-" + std::t
 sim::Bridge& AddEnclosure(sim::Bus& bus, int enclosure) {
     sim::ProfileOptions options;
     options.timing = sim::Timing::SmallSpiNor();
-    options.memory505eDirect = enclosure % 2 == 1;  // both programming paths appear in the demo
+    // The first enclosure takes the paged path, whose progress shows; the
+    // second the direct one, so both paths appear in the demo.
+    options.memory505eDirect = enclosure % 2 == 0;
     const std::string file = (fs::path(StateDirectory()) / ("enclosure-" + std::to_string(enclosure) + ".flash")).string();
     const bool fresh = !fs::exists(file);
     sim::Bridge& bridge = bus.add(EnclosurePath(enclosure), sim::InterfaceClass::Disk, sim::Vxe720Enclosure(options));
