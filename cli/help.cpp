@@ -63,9 +63,10 @@ SYNOPSIS
 DESCRIPTION
     Runs the window's device pass: every USB storage device is identified,
     VXE731/720-family bridges get the attach command, and those whose flash
-    already holds the built-in firmware are left out. Devices found through
-    the CD-ROM interface get the detach command when the command ends, as
-    when the window closes.
+    already holds the built-in firmware are left out. Listed devices found
+    through the CD-ROM interface get the detach command when the command
+    ends, as when the window closes (so do info, update and run when DEVICE
+    is an index).
 
 OUTPUT
     One line per listed device, then the number of candidate devices (USB
