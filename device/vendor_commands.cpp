@@ -1,5 +1,7 @@
 #include "device/vendor_commands.h"
 
+#include <algorithm>
+
 #include "device/scsi_transport.h"
 #include "platform/platform.h"
 
@@ -229,7 +231,33 @@ int32_t ParallelFlashPreErase(const char* path, int32_t flashType) {
 int32_t SwitchToInternalRom(const char* path) { return Out(path, VendorCdb(kSwitchToInternalRom)); }
 
 int32_t FlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length, int32_t* transferred) {
-    return In(path, FlashGroupCdb(kFlashRead, address), buffer, length, transferred);
+    // The operating system may bound one transfer (usb-storage at USB 2.0
+    // speed takes 120 KiB) and refuses a longer one outright. A flash read can
+    // be cut anywhere, so a long one goes out as consecutive reads, each with
+    // its own address, and succeeds only when every one of them does.
+    const uint32_t limit = CurrentPlatform().maxTransferLength(path);
+    if (buffer == nullptr || length <= 0 || limit == 0 || static_cast<uint32_t>(length) <= limit) {
+        return In(path, FlashGroupCdb(kFlashRead, address), buffer, length, transferred);
+    }
+    const int32_t piece = static_cast<int32_t>(limit);
+    int32_t total = 0;
+    bool reported = false;  // a device that could not be opened reports nothing
+    for (int32_t done = 0; done < length; done += piece) {
+        const int32_t size = std::min(piece, length - done);
+        int32_t delivered = -1;
+        const int32_t ok = In(path, FlashGroupCdb(kFlashRead, address + static_cast<uint32_t>(done)), buffer + done,
+                              size, &delivered);
+        if (delivered >= 0) {
+            total += delivered;
+            reported = true;
+        }
+        if (!ok) {
+            if (transferred != nullptr && reported) *transferred = total;
+            return 0;
+        }
+    }
+    if (transferred != nullptr) *transferred = total;
+    return 1;
 }
 
 int32_t FlashProgram(const char* path, uint32_t address, const uint8_t* buffer, int32_t length) {

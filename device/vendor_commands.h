@@ -48,6 +48,9 @@ int32_t ParallelFlashRead(const char* path, uint32_t address, uint8_t* buffer, i
 int32_t ParallelFlashPreErase(const char* path, int32_t flashType);
 int32_t SwitchToInternalRom(const char* path);
 
+// A read longer than the platform carries in one request goes out as
+// consecutive reads at consecutive addresses; 1 only when all succeed, and
+// `transferred` then sums what they delivered.
 int32_t FlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length,
                   int32_t* transferred = nullptr);
 int32_t FlashProgram(const char* path, uint32_t address, const uint8_t* buffer, int32_t length);

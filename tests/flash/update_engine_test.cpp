@@ -214,6 +214,21 @@ TEST_F(BackupTest, NamedFileHoldsFirmwareSizeBytes) {
     EXPECT_TRUE(machine.platform.messages().empty());
 }
 
+TEST_F(BackupTest, AOneMegabyteBackupOverALinkThatCarriesLessInOneRequest) {
+    // A USB 2.0 link under Linux carries 120 KiB per request.
+    const std::string big = test::UsbDiskPath(1);
+    sim::DeviceDescription description = sim::ProfileForFamily(1);
+    description.flashSize = 1 << 20;
+    sim::Bridge& device = machine.addDisk(big, description);
+    device.setFlash(0, Image(1 << 20, 9));
+    machine.platform.setTransferLimit(big, 120 * 1024);
+    options.backupFileName = (dir / "big.bak").string();
+    options.firmwareSize = 1 << 20;
+    ASSERT_EQ(BackupFlashToFile(big.c_str(), options, sink), 1);
+    EXPECT_EQ(ReadFile(dir / "big.bak"), Image(1 << 20, 9));
+    EXPECT_EQ(test::FlashReads(device).size(), 9u);
+}
+
 TEST_F(BackupTest, UnwritablePlaceFailsAndAGoodFileSurvivesAShortRead) {
     options.backupFileName = (dir / "no-such-dir" / "x.bak").string();
     EXPECT_EQ(BackupFlashToFile(path.c_str(), options, sink), 0);
