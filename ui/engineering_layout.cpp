@@ -2,6 +2,8 @@
 
 #include <QShortcut>
 
+#include <algorithm>
+
 #include "flash/run_dispatch.h"
 #include "ui/fwupdate.h"
 
@@ -14,8 +16,10 @@ namespace {
 // their captions to their left; the right-hand column ends at x 403.
 void PlaceControls(TR84xFwTool& w) {
     w.Panel1->setGeometry(8, 104, 395, 3);
+    // The rule fills with its own navy, not the button face it inherits.
+    w.Panel1->setBackgroundRole(QPalette::Window);
 
-    w.diskLabel->setGeometry(8, 116, 46, 13);
+    w.diskLabel->setGeometry(8, 116, 68, 13);
     w.DeviceList->setGeometry(80, 112, 225, 21);
     w.RefreshBtn->setGeometry(312, 110, 91, 25);
 
@@ -27,7 +31,7 @@ void PlaceControls(TR84xFwTool& w) {
 
     w.FlashTypeLabel->setGeometry(22, 196, 55, 13);
     w.FlashTypeList->setGeometry(80, 192, 145, 21);
-    w.Label1->setGeometry(233, 196, 75, 13);
+    w.Label1->setGeometry(230, 196, 80, 13);  // wide enough for its caption
     w.FwPgSizeCheck->setGeometry(314, 192, 89, 21);
 
     w.FwFilenameEdit->setGeometry(80, 222, 241, 21);
@@ -37,6 +41,9 @@ void PlaceControls(TR84xFwTool& w) {
     w.UpdateBtn->setGeometry(328, 248, 75, 25);
 
     w.RdCheckBox->setGeometry(8, 278, 81, 17);
+    // Where the form's face is substituted the NVRAM caption runs wider than
+    // its box; the panel has room to its right.
+    w.NVRAMCheck->resize(std::max(w.NVRAMCheck->width(), w.NVRAMCheck->sizeHint().width()), w.NVRAMCheck->height());
     // "RD Version" grows the window by the panel's height: the panel then
     // fills exactly the added strip.
     w.RdPanel->move(0, kEngineeringClientHeight);
