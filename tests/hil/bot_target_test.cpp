@@ -155,6 +155,7 @@ TEST_F(BotTargetTest, TransportFailuresAndOtherLunsNeverLookLikeSuccess) {
 
 TEST(GadgetProfile, NamesAndDigest) {
     EXPECT_TRUE(ProfileByName("vxe720"));
+    EXPECT_TRUE(ProfileByName("vxe720-direct"));
     EXPECT_TRUE(ProfileByName("plain"));
     EXPECT_TRUE(ProfileByName("family:18"));
     EXPECT_FALSE(ProfileByName("family:19"));
@@ -166,6 +167,24 @@ TEST(GadgetProfile, NamesAndDigest) {
     const std::vector<uint8_t> b{1, 2, 4};
     EXPECT_EQ(FlashDigest({}), 0xcbf29ce484222325ull);
     EXPECT_NE(FlashDigest(a), FlashDigest(b));
+}
+
+TEST(GadgetCommandKinds, WritesAreTheCommandsThatChangeTheBridge) {
+    using Cdb = std::vector<uint8_t>;
+    auto ff04 = [](uint8_t sub) { return Cdb{0xFF, 0x04, sub, 0, 0, 0, 0, 0, 0, 0, 0, 0}; };
+    auto df = [](uint8_t sub) { return Cdb{0xDF, 0x10, 0, 0, 4, 0, 0, 0, 0, 0, 0, sub}; };
+    EXPECT_EQ(CommandKind(ff04(0x10)), "ff04:10");
+    EXPECT_EQ(CommandKind(df(0xFA)), "df:fa");
+    EXPECT_EQ(CommandKind(Cdb{0x12, 0, 0, 0, 36, 0}), "12");
+    EXPECT_EQ(CommandKind({}), "none");
+
+    for (uint8_t sub : {0x01, 0x02, 0x04, 0x05, 0x11, 0x13, 0x14, 0x25, 0x43}) EXPECT_TRUE(IsVendorWrite(ff04(sub))) << int(sub);
+    for (uint8_t sub : {0x00, 0x03, 0x10, 0x12, 0x20, 0x21, 0x23, 0x30}) EXPECT_FALSE(IsVendorWrite(ff04(sub))) << int(sub);
+    EXPECT_TRUE(IsVendorWrite(df(0xFB)));
+    EXPECT_FALSE(IsVendorWrite(df(0xFA)));
+    EXPECT_FALSE(IsVendorWrite(Cdb{0xE0, 0xF4, 0xE7}));
+    EXPECT_FALSE(IsVendorWrite(Cdb{0x2A, 0, 0, 0, 0, 0, 0, 0, 8, 0}));  // a disk WRITE(10) is not the bridge's
+    EXPECT_FALSE(IsVendorWrite(Cdb{0xFF}));
 }
 
 }  // namespace

@@ -6,8 +6,9 @@
 //   bridge_gadget --digest FILE      (prints the digest of a file, for hosts)
 //
 // It prints the flash digest when it starts and again when SIGTERM or SIGINT
-// stops it, so a run can tell whether the flash changed. Every command goes
-// to stderr as one line.
+// stops it, so a run can tell whether the flash changed, and then how many
+// commands of each kind it served and how many of them were vendor writes.
+// Every command goes to stderr as one line.
 #include <signal.h>
 
 #include <atomic>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,23 @@ void PrintFlash(const char* when, const sim::Bridge& bridge) {
     std::fflush(stdout);
 }
 
+// Commands served, by kind, and the vendor writes among them.
+struct CommandTally {
+    std::map<std::string, uint64_t> byKind;
+    uint64_t vendorWrites = 0;
+
+    void count(const hil::Cbw& cbw) {
+        const std::span<const uint8_t> cdb(cbw.cdb.data(), cbw.cdbLength);
+        ++byKind[hil::CommandKind(cdb)];
+        if (hil::IsVendorWrite(cdb)) ++vendorWrites;
+    }
+    void print() const {
+        std::printf("GADGET-KINDS");
+        for (const auto& [kind, count] : byKind) std::printf(" %s=%" PRIu64, kind.c_str(), count);
+        std::printf("\nGADGET-WRITES %" PRIu64 "\n", vendorWrites);
+    }
+};
+
 void LogCommand(const hil::Cbw& cbw, const hil::BotResult& result) {
     std::fprintf(stderr, "bridge_gadget: cdb=");
     for (uint8_t i = 0; i < cbw.cdbLength; ++i) std::fprintf(stderr, "%02x", cbw.cdb[i]);
@@ -90,7 +109,9 @@ void LogCommand(const hil::Cbw& cbw, const hil::BotResult& result) {
 }
 
 // One command: its data phase, the bridge, the status wrapper.
-bool Serve(hil::FunctionFsStorage& usb, hil::BotTarget& target, const hil::Cbw& cbw, std::vector<uint8_t>& buffer) {
+bool Serve(hil::FunctionFsStorage& usb, hil::BotTarget& target, const hil::Cbw& cbw, std::vector<uint8_t>& buffer,
+           CommandTally& tally) {
+    tally.count(cbw);
     hil::BotResult result;
     if (cbw.dataLength > kMaxBufferedTransfer) {
         const bool moved = cbw.dataIn ? usb.writeZeros(cbw.dataLength) : usb.discardData(cbw.dataLength);
@@ -152,6 +173,7 @@ int main(int argc, char** argv) {
 
     std::array<uint8_t, 512> wrapper{};
     std::vector<uint8_t> buffer;
+    CommandTally tally;
     while (!g_stop) {
         const ssize_t n = usb.readCommand(wrapper);
         if (n < 0) break;
@@ -160,11 +182,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bridge_gadget: ignoring a malformed command wrapper of %zd bytes\n", n);
             continue;
         }
-        if (!Serve(usb, target, *cbw, buffer) && !g_stop) {
+        if (!Serve(usb, target, *cbw, buffer, tally) && !g_stop) {
             std::fprintf(stderr, "bridge_gadget: host went away during a command\n");
         }
     }
     PrintFlash("stop", bridge);
     std::printf("GADGET-COMMANDS %" PRIu64 "\n", bridge.commandCount());
+    tally.print();
     return 0;
 }

@@ -3,8 +3,10 @@
 // real kernel stack (sg, usb-storage, dummy_hcd) and prints one line per
 // check, "HIL-CHECK <name>: PASS|FAIL <detail>".
 //
-//   hil_driver basic  [--profile NAME] [--cdrom] [--flash FILE]
-//   hil_driver limits [--flash FILE]
+//   hil_driver basic   [--profile NAME] [--cdrom] [--flash FILE]
+//   hil_driver limits  [--flash FILE]
+//   hil_driver product --reference FILE --expect-family N
+//   hil_driver hotplug --udc-file FILE
 //
 // Exit status 0 when every check passed.
 #include <fcntl.h>
@@ -22,12 +24,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "device/vendor_commands.h"
+#include "driver_commands.h"
 #include "gadget_profile.h"
+#include "hil_checks.h"
 #include "platform/linux_platform.h"
+#include "platform/tracing_platform.h"
 
 namespace {
 
@@ -38,22 +45,12 @@ struct Options {
     std::string profile = "vxe720";
     bool cdrom = false;
     std::string flashFile;
+    std::string referenceFile;
+    int expectedFamily = 10;
+    std::string udcFile;
 };
 
-class Checks {
-public:
-    bool check(const std::string& name, bool passed, const std::string& detail = {}) {
-        std::printf("HIL-CHECK %s: %s%s%s\n", name.c_str(), passed ? "PASS" : "FAIL", detail.empty() ? "" : " ",
-                    detail.c_str());
-        std::fflush(stdout);
-        allPassed_ = allPassed_ && passed;
-        return passed;
-    }
-    bool allPassed() const { return allPassed_; }
-
-private:
-    bool allPassed_ = true;
-};
+using hil::Checks;
 
 std::string Hex(std::span<const uint8_t> bytes, size_t limit = 16) {
     std::string text;
@@ -208,6 +205,45 @@ int Basic(const Options& options) {
     return checks.allPassed() ? 0 : 1;
 }
 
+// The queue folder of the sg node's disk, empty when it has none.
+fs::path BlockQueue(const fs::path& sgDevice) {
+    std::error_code ec;
+    for (fs::directory_iterator it(sgDevice / "block", ec), end; !ec && it != end; it.increment(ec)) {
+        return it->path() / "queue";
+    }
+    return {};
+}
+
+// The product's own 1 MiB flash read (as erase-only and backup send it): the
+// platform names the queue's bound, and the read arrives whole, in as many
+// requests as that bound needs, none of them larger.
+void ProductLongRead(Checks& checks, vxe::LinuxPlatform& platform, const std::string& node,
+                     const std::vector<uint8_t>& flash, uint32_t queueLimitKib, const char* name) {
+    constexpr int32_t kOneMiB = 1 << 20;
+    const uint32_t limit = platform.maxTransferLength(node.c_str());
+    std::ostringstream trace;
+    vxe::TracingPlatform tracing(platform, trace);
+    vxe::ScopedPlatform installed(tracing);
+    std::vector<uint8_t> bytes(kOneMiB, 0xEE);
+    int32_t transferred = 0;
+    const int32_t result = vxe::FlashRead(node.c_str(), 0x100, bytes.data(), kOneMiB, &transferred);
+
+    std::istringstream lines(trace.str());
+    size_t requests = 0;
+    unsigned long largest = 0;
+    for (std::string line; std::getline(lines, line); ++requests) {
+        const size_t at = line.find(" requested=");
+        if (at != std::string::npos) largest = std::max(largest, std::strtoul(line.c_str() + at + 11, nullptr, 10));
+    }
+    const size_t needed = limit == 0 ? 0 : (kOneMiB + limit - 1) / limit;
+    checks.check(name,
+                 limit == queueLimitKib * 1024 && result == 1 && transferred == kOneMiB &&
+                     SameAsFlash(bytes, flash, 0x100) && requests == needed && largest <= limit,
+                 "limit " + std::to_string(limit) + " B, " + std::to_string(requests) + " requests, largest " +
+                     std::to_string(largest) + " B, result " + std::to_string(result) + ", transferred " +
+                     std::to_string(transferred));
+}
+
 // What the kernel lets through in one request, with the attributes behind it.
 int Limits(const Options& options) {
     Checks checks;
@@ -275,6 +311,21 @@ int Limits(const Options& options) {
                  std::to_string(asBound) + " KiB, max_hw_sectors_kb " + std::to_string(boundLimit));
     checks.check("larger-reads-fail-cleanly", asBoundClean, "EINVAL, nothing sent");
 
+    // max_sectors_kb bounds only the file system's I/O: lowered below the
+    // hardware bound, a request of the whole hardware bound still goes through.
+    if (const fs::path queue = BlockQueue(sgDevice); !queue.empty() && boundLimit > 64) {
+        const std::string before = ReadLine(queue / "max_sectors_kb");
+        std::ofstream(queue / "max_sectors_kb") << 64 << '\n';
+        const std::string lowered = ReadLine(queue / "max_sectors_kb");
+        Request read = FlashRead(0x100, boundLimit * 1024);
+        auto r = platform.passThrough(read.make(node, vxe::DataDirection::In, vxe::OpenMode::Shared, 20));
+        std::ofstream(queue / "max_sectors_kb") << before << '\n';
+        checks.check("max-sectors-kb-does-not-bound-pass-through",
+                     lowered == "64" && r.callSucceeded && r.dataTransferLength == boundLimit * 1024,
+                     std::to_string(boundLimit) + " KiB with max_sectors_kb " + lowered + ": " + Describe(r));
+    }
+    ProductLongRead(checks, platform, node, flash, boundLimit, "product-1mib-read-as-bound");
+
     // usb-storage lets root raise its per-device limit.
     {
         std::ofstream raise(sgDevice / "max_sectors");
@@ -284,6 +335,7 @@ int Limits(const Options& options) {
                 ReadLine(sgDevice / "max_sectors").c_str(), hwLimitKib());
     const auto [raised, raisedClean] = tryReads("raised");
     checks.check("one-mib-read-after-raising", raised == 1024 && raisedClean, std::to_string(raised) + " KiB");
+    ProductLongRead(checks, platform, node, flash, hwLimitKib(), "product-1mib-read-after-raising");
     return checks.allPassed() ? 0 : 1;
 }
 
@@ -292,7 +344,7 @@ int Limits(const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (argc < 2) {
-        std::fprintf(stderr, "usage: hil_driver basic|limits [--profile NAME] [--cdrom] [--flash FILE]\n");
+        std::fprintf(stderr, "usage: hil_driver basic|limits|product|hotplug [options]\n");
         return 2;
     }
     options.command = argv[1];
@@ -304,6 +356,12 @@ int main(int argc, char** argv) {
             options.profile = argv[++i];
         } else if (arg == "--flash" && i + 1 < argc) {
             options.flashFile = argv[++i];
+        } else if (arg == "--reference" && i + 1 < argc) {
+            options.referenceFile = argv[++i];
+        } else if (arg == "--expect-family" && i + 1 < argc) {
+            options.expectedFamily = std::atoi(argv[++i]);
+        } else if (arg == "--udc-file" && i + 1 < argc) {
+            options.udcFile = argv[++i];
         } else {
             std::fprintf(stderr, "hil_driver: unknown or incomplete option %s\n", arg.c_str());
             return 2;
@@ -311,6 +369,8 @@ int main(int argc, char** argv) {
     }
     if (options.command == "basic") return Basic(options);
     if (options.command == "limits") return Limits(options);
+    if (options.command == "product") return hil::ProductChecks(options.referenceFile, options.expectedFamily);
+    if (options.command == "hotplug") return hil::HotplugChecks(options.udcFile);
     std::fprintf(stderr, "hil_driver: unknown command %s\n", options.command.c_str());
     return 2;
 }

@@ -1,11 +1,13 @@
 #!/bin/bash
 # Packs the guest for one scenario: busybox, the kernel modules it needs (with
 # their dependencies, in load order), the gadget and the test driver with the
-# shared libraries they use, the firmware image and the scenario itself.
+# shared libraries they use, the firmware image, the references computed on
+# the host and the scenario itself.
 #
 #   mkinitramfs.sh SCENARIO.sh BUILD_DIR OUT_DIR     -> OUT_DIR/initramfs.cpio.gz
 #
-# A scenario may name module parameters on "#@modules name:arg=value,..." lines.
+# A scenario may name module parameters on "#@modules name:arg=value,..." lines
+# and host-side references on "#@reference FILE ARGS..." lines.
 set -euo pipefail
 scenario=$1 build=$2 out=$3
 here=$(dirname "$(readlink -f "$0")")
@@ -31,6 +33,17 @@ cp "$here/guest/init" "$R/init"
 cp "$scenario" "$R/scenario.sh"
 basename "$scenario" .sh > "$R/scenario.name"
 cp "$repo/resources/vxe720fw.bin" "$R/hil/vxe720fw.bin"
+
+# Host-side references: the enclosure's starting flash, and for every
+# "#@reference FILE ARGS..." line what the same product sequence comes to on
+# the simulated bus (hil_reference ARGS, run in the guest's /hil).
+reference=$build/tests/hil/hil_reference
+[ -x "$reference" ] || { echo "mkinitramfs: $reference is not built" >&2; exit 1; }
+"$reference" start-flash "$R/hil/start-flash.bin"
+while read -r file refargs; do
+  # shellcheck disable=SC2086
+  (cd "$R/hil" && "$reference" $refargs > "$file") || { echo "mkinitramfs: hil_reference $refargs failed" >&2; exit 1; }
+done < <(sed -n 's/^#@reference //p' "$scenario")
 
 # Modules "name:arg=value,..." in wanted order; a scenario's lines override.
 declare -A args=([usb-storage]="delay_use=0")
