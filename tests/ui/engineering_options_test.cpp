@@ -120,7 +120,7 @@ TEST_F(EngineeringOptions, TheBoxesExcludeEachOtherAndDecideWhatRunNeeds) {
     }
 }
 
-TEST_F(EngineeringOptions, OnlyTheNinthFamilyOffersTheSizeAndOnlyTheKsv652TheNvram) {
+TEST_F(EngineeringOptions, OnlyFamilyFourOffersTheSizeAndOnlyFamilySixTheNvram) {
     for (int family : {1, 3, 6, 7, 2}) {
         SCOPED_TRACE(family);
         Rig rig(family);

@@ -84,17 +84,6 @@ TEST(EngineeringRun, KeepingTheNvramGoesToItsOwnEngine) {
     EXPECT_EQ(reads.front().length, 4096u) << "the NVRAM is saved first";
 }
 
-TEST(EngineeringRun, BothParallelFamiliesGetTheParallelEngine) {
-    for (int family : {2, 18}) {
-        SCOPED_TRACE(family);
-        Rig rig(family);
-        test::PressRun(rig.window);
-        EXPECT_EQ(rig.bridge.counters().switchToInternalRom, 1u);
-        EXPECT_EQ(rig.bridge.counters().parallelErases, 1u);
-        EXPECT_TRUE(test::FlashPrograms(rig.bridge).empty());
-    }
-}
-
 TEST(EngineeringRun, FamiliesWithoutAProcedureSendNothingButRunStillCycles) {
     // 10 (the one-click family), 14 (what a plain disk identifies as) and 0
     // (no readout yet).
@@ -247,19 +236,6 @@ TEST(EngineeringRun, BackupOnlyWritesTheFlashToOldflashBakWithItsNotice) {
         EXPECT_EQ(FileBytes(folder.path() / "oldflash.bak"), old);
         EXPECT_TRUE(std::equal(old.begin(), old.end(), rig.bridge.flash().begin())) << "the flash is left alone";
     }
-}
-
-TEST(EngineeringRun, BackupGoesToTheChosenName) {
-    test::InTemporaryFolder folder;
-    Rig rig(18, ParallelType(1));
-    const std::filesystem::path chosen = folder.path() / "before-update.bin";
-    rig.window.BackupFileEdit->setText(QString::fromStdString(chosen.string()));
-    rig.window.BackupFWCheckBox->setChecked(true);
-    test::PressRun(rig.window);
-    EXPECT_TRUE(rig.machine.platform.messages().empty());
-    const auto saved = FileBytes(chosen);
-    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), rig.bridge.flash().begin(), rig.bridge.flash().end()));
-    EXPECT_FALSE(std::filesystem::exists(folder.path() / "oldflash.bak"));
 }
 
 }  // namespace
