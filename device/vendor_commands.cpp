@@ -182,12 +182,12 @@ int32_t GetChipInformation(const char* path, uint8_t* buffer, int32_t length, in
 
 int32_t ReadIdWord(const char* path, uint8_t* buffer) { return In(path, ReadIdWordCdb(), buffer, 2); }
 
-int32_t ReadMemory(const char* path, uint8_t* buffer, uint16_t address, int32_t length) {
-    return In(path, ReadMemoryCdb(address, length), buffer, length);
+int32_t ReadMemory(const char* path, uint8_t* buffer, uint16_t address, int32_t length, int32_t* transferred) {
+    return In(path, ReadMemoryCdb(address, length), buffer, length, transferred);
 }
 
-int32_t SpiFlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length) {
-    return In(path, SpiFlashReadCdb(address, length), buffer, length);
+int32_t SpiFlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length, int32_t* transferred) {
+    return In(path, SpiFlashReadCdb(address, length), buffer, length, transferred);
 }
 
 int32_t SpiFlashWrite(const char* path, uint32_t address, const uint8_t* buffer, int32_t length, uint8_t eraseMode) {
@@ -200,9 +200,12 @@ int32_t TestMemoryFDB0(const char* path) {
     return reply[1] >= 0xB4 ? 1 : 0;
 }
 
-int32_t TestMemory505E(const char* path) {
+int32_t TestMemory505E(const char* path, bool* answered) {
     uint8_t reply[4] = {};
-    if (!ReadMemory(path, reply, 0x505E, 4)) return 0;
+    int32_t delivered = 0;
+    const bool read = ReadMemory(path, reply, 0x505E, 4, &delivered) != 0;
+    if (answered != nullptr) *answered = read && delivered == 4;
+    if (!read) return 0;
     return reply[1] == 0x00 && reply[2] == 0x01 ? 1 : 0;
 }
 

@@ -33,11 +33,16 @@ Cdb FlashGroupCdb(uint8_t subCommand, uint32_t address = 0);
 int32_t Inquiry(const char* path, uint8_t* buffer, int32_t length);
 int32_t GetChipInformation(const char* path, uint8_t* buffer, int32_t length, int32_t* transferred);
 int32_t ReadIdWord(const char* path, uint8_t* buffer);
-int32_t ReadMemory(const char* path, uint8_t* buffer, uint16_t address, int32_t length);
-int32_t SpiFlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length);
+// `transferred`, when given, receives the bytes the device really delivered.
+int32_t ReadMemory(const char* path, uint8_t* buffer, uint16_t address, int32_t length,
+                   int32_t* transferred = nullptr);
+int32_t SpiFlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t length,
+                     int32_t* transferred = nullptr);
 int32_t SpiFlashWrite(const char* path, uint32_t address, const uint8_t* buffer, int32_t length, uint8_t eraseMode);
 int32_t TestMemoryFDB0(const char* path);
-int32_t TestMemory505E(const char* path);
+// `answered`, when given, tells whether the whole memory word came back, so
+// that a caller can tell "no" from no answer.
+int32_t TestMemory505E(const char* path, bool* answered = nullptr);
 
 int32_t ParallelFlashBusy(const char* path);  // 1 busy (or failed), 0 ready
 int32_t ParallelFlashErase(const char* path);

@@ -68,14 +68,22 @@ bool ProgramHeaderedImage(const char* device, std::span<const uint8_t> header, u
 }
 
 int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageSize, StatusSink& sink) {
-    const bool direct = TestMemory505E(device) != 0;
+    // The probe picks the path, and the paths differ in what they keep
+    // beyond the image; the register decides a configuration bit. Guessing
+    // either would write something the device did not ask for, so without
+    // their answers nothing is written.
+    bool probeAnswered = false;
+    const bool direct = TestMemory505E(device, &probeAnswered) != 0;
+    if (!probeAnswered && chipRevision != kDirectRevision) return 0;
     PrepareForUpdate(device);
 
     std::array<uint8_t, 128> fresh{};
     LoadEmbeddedImage(fresh, 0, FirmwareHeaderSize);
 
     uint8_t reg[4] = {};
-    const bool registerFlag = ReadMemory(device, reg, kHeaderFlagsRegister, 4) && (reg[0] & 0x01) != 0;
+    int32_t delivered = 0;
+    if (!ReadMemory(device, reg, kHeaderFlagsRegister, 4, &delivered) || delivered != 4) return 0;
+    const bool registerFlag = (reg[0] & 0x01) != 0;
 
     std::array<uint8_t, 128> current{};
     // Without the current header there is nothing sound to write: its

@@ -38,8 +38,10 @@ bool ProgramHeaderedImage(const char* device, std::span<const uint8_t> header, u
                           StatusSink& sink);
 
 // Steps of YES for a family-10 device, from the probe of the controller to
-// the verified flash. Nothing is written when the current header cannot be
-// read. `chipRevision` is the revision of the last identification.
+// the verified flash. Nothing is written when the controller probe (unless
+// the revision fixes the path), the configuration register or the current
+// header cannot be read. `chipRevision` is the revision of the last
+// identification.
 int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageSize, StatusSink& sink);
 
 }  // namespace vxe

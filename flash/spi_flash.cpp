@@ -38,7 +38,12 @@ bool SpiReadRange(const char* device, uint32_t address, std::span<uint8_t> desti
     for (uint32_t done = 0; done < total;) {
         const uint32_t transfer = std::min(total - done, MaxSpiTransfer);
         WaitFlashReady(device);
-        if (!SpiFlashRead(device, address + done, bounce.data() + done, static_cast<int32_t>(transfer))) {
+        // A transfer that delivered fewer bytes than asked failed, even when
+        // the request itself went through: the missing bytes would pass for
+        // flash contents.
+        int32_t delivered = 0;
+        if (!SpiFlashRead(device, address + done, bounce.data() + done, static_cast<int32_t>(transfer), &delivered) ||
+            delivered != static_cast<int32_t>(transfer)) {
             result = false;
             break;
         }

@@ -178,7 +178,10 @@ int32_t RunNvramKeepingUpdate(const char* device, const EngineOptions&, StatusSi
         return 0;
     }
     WaitFlashReady(device);
-    if (!FlashRead(device, 0, nvram.data(), static_cast<int32_t>(kNvramSize))) {
+    // The NVRAM is written back as read: a short read would replace its tail.
+    int32_t delivered = 0;
+    if (!FlashRead(device, 0, nvram.data(), static_cast<int32_t>(kNvramSize), &delivered) ||
+        delivered != static_cast<int32_t>(kNvramSize)) {
         sink.showStatus("Backup NVRAM command fail!");
         return 0;
     }
