@@ -245,7 +245,14 @@ void TR84xFwTool::RdCheckBoxClick(QObject* sender) {
     UpdateBtnCheck(sender);
 }
 
-void TR84xFwTool::UpdateBtnCheck(QObject*) {
+void TR84xFwTool::UpdateBtnCheck(QObject* sender) {
+    // The readout talks to the devices; it waits until a running update has
+    // ended, as a refresh does.
+    if (updateRunning_) {
+        readoutPending_ = true;
+        readoutSender_ = sender;
+        return;
+    }
     NVRAMCheck->hide();
     const DeviceEntry* row = SelectedRow();
     if (DeviceCount == 0 || row == nullptr) return;
@@ -273,6 +280,11 @@ void TR84xFwTool::UpdateBtnCheck(QObject*) {
             SFlashTypeLable->hide();
             A1ChipCheck->show();
             A1ChipCheck->setEnabled(true);
+            // In the engineering layout the flash type must be choosable.
+            if (!RdCheckBox->isHidden()) {
+                FlashTypeList->show();
+                FlashTypeLabel->show();
+            }
             break;
         case FamilyControls::Unsupported:
             SFlashTypeLable->hide();
@@ -320,7 +332,12 @@ void TR84xFwTool::EndUpdate() {
     }
     if (refreshPending_) {
         refreshPending_ = false;
+        readoutPending_ = false;  // the refresh reads the device out again
         RefreshBtnClick(RefreshBtn);
+    }
+    if (readoutPending_) {
+        readoutPending_ = false;
+        UpdateBtnCheck(readoutSender_);
     }
 }
 

@@ -135,6 +135,8 @@ private:
 
     bool updateRunning_ = false;
     bool refreshPending_ = false;
+    bool readoutPending_ = false;
+    QObject* readoutSender_ = nullptr;
     bool closeRequested_ = false;
     std::unique_ptr<DeviceNotificationSource> notifications_;
 };

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "tests/support/simulated_machine.h"
+#include "ui/engineering_layout.h"
 #include "ui/fwupdate.h"
 
 namespace vxe {
@@ -68,6 +69,16 @@ TEST_F(ReadoutWindowTest, ControlsFollowTheFamilyOfTheSelectedDevice) {
     EXPECT_FALSE(Shown(w->A1ChipCheck));
     EXPECT_FALSE(Shown(w->SFlashTypeLable));
     EXPECT_EQ(w->ChipId, 0x000A);
+}
+
+TEST_F(ReadoutWindowTest, TheEngineeringLayoutOffersTheFlashTypeWheneverAParallelChipIsSelected) {
+    auto w = windowOn({sim::ProfileForFamily(1), sim::ProfileForFamily(18)});
+    ShowEngineeringLayout(*w);
+    select(*w, 0);
+    EXPECT_FALSE(Shown(w->FlashTypeList));
+    select(*w, 1);
+    EXPECT_TRUE(Shown(w->FlashTypeList));
+    EXPECT_TRUE(Shown(w->FlashTypeLabel));
 }
 
 TEST_F(ReadoutWindowTest, NoDeviceOrNoSelectionSendsNothing) {
