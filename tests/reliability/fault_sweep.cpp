@@ -18,6 +18,8 @@ namespace fs = std::filesystem;
 // What an earlier, good backup held; a failed backup must leave it alone.
 const std::vector<uint8_t> kOlderBackup = {'o', 'l', 'd', 'e', 'r', ' ', 'b', 'a', 'c', 'k', 'u', 'p'};
 
+using Injection = std::function<void(sim::Faults&)>;
+
 struct RunRecord {
     RunOutcome outcome;
     bool crashed = false;
@@ -79,8 +81,7 @@ std::string BackupPathFor(const Procedure& procedure) {
     return (fs::temp_directory_path() / ("vxe-sweep-" + std::to_string(getpid()) + "-" + safe + ".bak")).string();
 }
 
-RunRecord RunOnce(const Procedure& procedure, const std::function<void(sim::Faults&)>& inject,
-                  const std::string& backupFile, bool keepLog) {
+RunRecord RunOnce(const Procedure& procedure, const Injection& inject, const std::string& backupFile, bool keepLog) {
     test::SimulatedMachine machine;
     for (const auto& [name, bytes] : procedure.resources) machine.platform.setResource(name, "FW", bytes);
     const std::string path = test::UsbDiskPath(0);
@@ -107,20 +108,22 @@ RunRecord RunOnce(const Procedure& procedure, const std::function<void(sim::Faul
     return record;
 }
 
-// Which command indices a sweep of `stride` visits.
-std::vector<uint64_t> IndicesToVisit(uint64_t n, uint64_t firstWrite, uint64_t stride) {
+// Which command indices a sweep of `stride` visits: every stride-th, every
+// command that changes the flash, the few around the first of them and the
+// last few.
+std::vector<uint64_t> IndicesToVisit(const std::vector<sim::LogEntry>& log, uint64_t firstWrite, uint64_t stride) {
     std::vector<uint64_t> indices;
+    const uint64_t n = log.size();
     for (uint64_t k = 0; k < n; ++k) {
         const bool nearFirstWrite = k + 2 >= firstWrite && k <= firstWrite + 2;
-        if (stride <= 1 || k % stride == 0 || nearFirstWrite || k + 3 >= n) indices.push_back(k);
+        if (stride <= 1 || k % stride == 0 || nearFirstWrite || k + 3 >= n || ChangesFlash(log[k].command)) {
+            indices.push_back(k);
+        }
     }
     return indices;
 }
 
-
 size_t KindSlot(FaultKind kind) { return static_cast<size_t>(kind); }
-
-using Injection = std::function<void(sim::Faults&)>;
 
 // The faults of one kind at command k; none where the kind means nothing
 // there (no write to ignore, no programmed bit, no data to cut short). A
@@ -250,7 +253,7 @@ SweepFigures SweepProcedure(const Procedure& procedure, uint64_t indexBudget) {
         .firstWrite = figures.firstWrite,
     };
     const uint64_t stride = indexBudget == 0 ? 1 : (figures.cleanCommands + indexBudget - 1) / indexBudget;
-    for (const uint64_t k : IndicesToVisit(figures.cleanCommands, figures.firstWrite, stride)) {
+    for (const uint64_t k : IndicesToVisit(clean.log, figures.firstWrite, stride)) {
         const sim::Command& command = clean.log.at(k).command;
         for (const FaultKind kind : kFaultKinds) {
             const std::vector<Injection> injections = InjectionsAt(kind, k, command, clean.flash);

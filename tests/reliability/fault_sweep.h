@@ -88,8 +88,9 @@ struct SweepFigures {
 };
 
 // `indexBudget` 0 sweeps every command index. Otherwise about that many are
-// taken, evenly spread, plus the few around the first write and at the end,
-// which keeps the suite's share deterministic and quick.
+// taken, evenly spread, plus every command that changes the flash, the few
+// around the first of them and the last few, which keeps the suite's share
+// deterministic and quick.
 SweepFigures SweepProcedure(const Procedure& procedure, uint64_t indexBudget = 0);
 
 // True for the commands that change the flash (serial writes, program and

@@ -2,10 +2,11 @@
 // every broken promise in detail. Exits non-zero when any run claimed a
 // success it did not deliver, lost data or crashed.
 //
-//   fault_sweep [--budget N] [--only TEXT]
+//   fault_sweep [--budget N | --suite] [--only TEXT]
 //
 // --budget N sweeps about N command indices per procedure (0, the default:
-// every index); --only runs the procedures whose name contains TEXT.
+// every index); --suite takes the share the test suite runs; --only runs the
+// procedures whose name contains TEXT.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -43,14 +44,17 @@ void PrintRow(const SweepFigures& f, double seconds) {
 
 int main(int argc, char** argv) {
     uint64_t budget = 0;
+    bool suiteShare = false;
     std::string only;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--budget") == 0 && i + 1 < argc) {
             budget = std::strtoull(argv[++i], nullptr, 10);
+        } else if (std::strcmp(argv[i], "--suite") == 0) {
+            suiteShare = true;
         } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
             only = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--budget N] [--only TEXT]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--budget N | --suite] [--only TEXT]\n", argv[0]);
             return 2;
         }
     }
@@ -61,7 +65,7 @@ int main(int argc, char** argv) {
     for (const auto& procedure : vxe::reliability::SweptProcedures()) {
         if (!only.empty() && procedure.name.find(only) == std::string::npos) continue;
         const auto start = std::chrono::steady_clock::now();
-        const SweepFigures f = vxe::reliability::SweepProcedure(procedure, budget);
+        const SweepFigures f = vxe::reliability::SweepProcedure(procedure, suiteShare ? procedure.suiteIndexBudget : budget);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         PrintRow(f, seconds);
         std::fflush(stdout);
