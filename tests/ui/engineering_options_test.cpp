@@ -51,7 +51,10 @@ void AnswerNextDialog(std::function<void(QFileDialog&)> answer) {
 
 void Choose(const std::filesystem::path& path) {
     AnswerNextDialog([path](QFileDialog& d) {
-        d.selectFile(QString::fromStdString(path.string()));
+        // The folder first, then the name in it, as a user picks a file: an
+        // absolute name typed at once races the dialog's file system model.
+        d.setDirectory(QString::fromStdString(path.parent_path().string()));
+        d.selectFile(QString::fromStdString(path.filename().string()));
         static_cast<QDialog&>(d).accept();  // as the Open button does
     });
 }
