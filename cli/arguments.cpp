@@ -174,20 +174,20 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
         }
         const size_t equals = arg.find('=');
         const std::string option = arg.substr(0, equals);
-        const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions), [&](const OptionSpec& s) {
+        const auto known = std::find_if(std::begin(kOptions), std::end(kOptions), [&](const OptionSpec& s) {
             return s.name == option && (!s.only || *s.only == inv.command);
         });
-        if (spec == std::end(kOptions)) throw UsageError(name + ": unknown option " + option);
-        seen.once(spec->name);
+        if (known == std::end(kOptions)) throw UsageError(name + ": unknown option " + option);
+        seen.once(known->name);
 
         std::optional<std::string> value;
         if (equals != std::string::npos) {
-            if (spec->takes == Takes::Nothing) throw UsageError(name + ": " + option + " takes no value");
+            if (known->takes == Takes::Nothing) throw UsageError(name + ": " + option + " takes no value");
             value = arg.substr(equals + 1);
-        } else if (spec->takes == Takes::Value) {
+        } else if (known->takes == Takes::Value) {
             if (i + 1 >= args.size()) throw UsageError(name + ": " + option + " needs a value");
             value = args[++i];
-        } else if (spec->takes == Takes::OptionalValue && !positionals.empty() && i + 1 < args.size() &&
+        } else if (known->takes == Takes::OptionalValue && !positionals.empty() && i + 1 < args.size() &&
                    args[i + 1].rfind('-', 0) != 0) {
             value = args[++i];  // after DEVICE, the next word is the option's own
         }
