@@ -3,6 +3,10 @@
 // them, so that any chip family can sit in the selected row.
 #pragma once
 
+#include <stdlib.h>
+
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -42,11 +46,12 @@ public:
 // Runs the test in a fresh temporary folder, where the default backup lands.
 class InTemporaryFolder {
 public:
-    InTemporaryFolder()
-        : previous_(std::filesystem::current_path()),
-          folder_(std::filesystem::temp_directory_path() /
-                  ("vxe-engineering-" + std::to_string(reinterpret_cast<uintptr_t>(this)))) {
-        std::filesystem::create_directories(folder_);
+    // A folder no other test process can share: tests run in parallel, and
+    // under ASan their objects even sit at the same addresses.
+    InTemporaryFolder() : previous_(std::filesystem::current_path()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vxe-engineering-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
+        folder_ = pattern;
         std::filesystem::current_path(folder_);
     }
     ~InTemporaryFolder() {
