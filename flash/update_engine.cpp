@@ -32,6 +32,17 @@ void WaitAfterErase(const char* device, StatusSink& sink) {
     if (!WaitFlashReady(device)) sink.showStatus("Not ready after Erase flash success");
 }
 
+// The erase that covers the part of a flash above 32 KB; it must succeed.
+bool EraseUpperPart(const char* device, uint32_t address, StatusSink& sink) {
+    if (!FlashBlockErase(device, address)) {
+        sink.showStatus("Erase command fail!!");
+        return false;
+    }
+    SleepMs(kSettleMs);
+    BusyPoll(device);
+    return true;
+}
+
 // The erase plan, by working size and AMIC flash code. False when the
 // sequence must stop (its message is already shown).
 bool EraseForUpdate(const char* device, uint32_t working, int32_t amicFlashCode, StatusSink& sink) {
@@ -52,15 +63,7 @@ bool EraseForUpdate(const char* device, uint32_t working, int32_t amicFlashCode,
                     WaitAfterErase(device, sink);
                 }
             }
-            if (working > kHalfFlash) {
-                if (!FlashBlockErase(device, kAmicLastSector)) {
-                    sink.showStatus("Erase command fail!!");
-                    return false;
-                }
-                SleepMs(kSettleMs);
-                BusyPoll(device);
-            }
-            return true;
+            return working <= kHalfFlash || EraseUpperPart(device, kAmicLastSector, sink);
         case -1: case 4:
             if (!FlashBlockErase(device, 0)) {
                 sink.showStatus("Erase command fail!!");
@@ -69,15 +72,7 @@ bool EraseForUpdate(const char* device, uint32_t working, int32_t amicFlashCode,
             sink.advanceProgress(10);
             SleepMs(kSettleMs);
             WaitAfterErase(device, sink);
-            if (working > kHalfFlash) {
-                if (!FlashBlockErase(device, kHalfFlash)) {
-                    sink.showStatus("Erase command fail!!");
-                    return false;
-                }
-                SleepMs(kSettleMs);
-                BusyPoll(device);
-            }
-            return true;
+            return working <= kHalfFlash || EraseUpperPart(device, kHalfFlash, sink);
         default:
             sink.showStatus("Not Support this AMIC Flash Type!!");
             return false;
