@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "flash/backup_file.h"
-#include "ui/size_settings.h"
+#include "app/size_settings.h"
 
 namespace vxe::cli {
 namespace {

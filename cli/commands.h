@@ -8,7 +8,7 @@
 
 #include "cli/arguments.h"
 #include "cli/cli.h"
-#include "flash/run_dispatch.h"
+#include "app/run_dispatch.h"
 
 namespace vxe::cli {
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "ui/device_entry.h"
-#include "ui/discovery_pass.h"
+#include "app/device_entry.h"
+#include "app/discovery_pass.h"
 
 namespace vxe::cli {
 

@@ -6,7 +6,7 @@
 #include "cli/commands.h"
 #include "cli/device_selection.h"
 #include "cli/output.h"
-#include "flash/run_dispatch.h"
+#include "app/run_dispatch.h"
 
 namespace vxe::cli {
 

@@ -1,6 +1,6 @@
 #include "cli/machine.h"
 
-#include "platform/simulated_platform.h"
+#include "sim/simulated_platform.h"
 #include "platform/tracing_platform.h"
 #include "sim/device_files.h"
 

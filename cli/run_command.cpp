@@ -9,7 +9,7 @@
 #include "cli/output.h"
 #include "cli/terminal_sink.h"
 #include "flash/engine_options.h"
-#include "flash/run_dispatch.h"
+#include "app/run_dispatch.h"
 #include "flash/update_engine.h"
 
 namespace vxe::cli {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "flash/run_dispatch.h"
+#include "app/run_dispatch.h"
 #include "ui/fwupdate.h"
 
 namespace vxe {

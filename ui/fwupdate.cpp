@@ -14,9 +14,9 @@
 #include "chip/chip_readout.h"
 #include "device/vendor_commands.h"
 #include "flash/one_click_update.h"
-#include "ui/discovery_pass.h"
+#include "app/discovery_pass.h"
 #include "ui/engineering_layout.h"
-#include "ui/size_settings.h"
+#include "app/size_settings.h"
 
 namespace vxe {
 

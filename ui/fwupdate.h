@@ -14,7 +14,7 @@
 
 #include "flash/engine_options.h"
 #include "flash/status_sink.h"
-#include "ui/device_entry.h"
+#include "app/device_entry.h"
 #include "ui/device_notifications.h"
 #include "ui/file_open_dialog.h"
 #include "ui_fwupdate.h"

@@ -8,9 +8,9 @@
 #include <QVariant>
 
 #include "chip/firmware_image.h"
-#include "flash/run_dispatch.h"
+#include "app/run_dispatch.h"
 #include "platform/platform.h"
-#include "ui/size_settings.h"
+#include "app/size_settings.h"
 
 namespace vxe {
 namespace {

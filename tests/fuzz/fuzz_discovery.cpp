@@ -14,10 +14,10 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "chip/firmware_image.h"
-#include "platform/simulated_platform.h"
+#include "sim/simulated_platform.h"
 #include "sim/bus.h"
 #include "sim/profiles.h"
-#include "ui/discovery_pass.h"
+#include "app/discovery_pass.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "gadget_profile.h"
-#include "platform/simulated_platform.h"
+#include "sim/simulated_platform.h"
 #include "product_sequence.h"
 #include "sim/bus.h"
 #include "sim/clock.h"

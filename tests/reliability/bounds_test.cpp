@@ -19,7 +19,7 @@
 #include "tests/reliability/swept_procedures.h"
 #include "tests/support/simulated_machine.h"
 #include "tests/support/wire_log.h"
-#include "ui/discovery_pass.h"
+#include "app/discovery_pass.h"
 
 namespace vxe {
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/simulated_platform.h"
+#include "sim/simulated_platform.h"
 #include "sim/bridge.h"
 #include "sim/device_description.h"
 

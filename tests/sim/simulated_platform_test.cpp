@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "platform/simulated_platform.h"
+#include "sim/simulated_platform.h"
 #include "sim/profiles.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/simulated_platform.h"
+#include "sim/simulated_platform.h"
 #include "sim/bus.h"
 #include "sim/clock.h"
 #include "sim/profiles.h"

@@ -18,7 +18,7 @@
 
 #include "tests/support/simulated_machine.h"
 #include "ui/fwupdate.h"
-#include "ui/size_settings.h"
+#include "app/size_settings.h"
 
 namespace vxe::test {
 

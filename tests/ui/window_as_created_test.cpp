@@ -15,7 +15,7 @@
 
 #include "ui/fwupdate.h"
 #include "ui/labelled_edit.h"
-#include "ui/size_settings.h"
+#include "app/size_settings.h"
 
 namespace vxe {
 namespace {

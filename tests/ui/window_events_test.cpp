@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ui/fwupdate.h"
-#include "ui/size_settings.h"
+#include "app/size_settings.h"
 
 namespace vxe {
 namespace {

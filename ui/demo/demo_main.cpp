@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/simulated_platform.h"
+#include "sim/simulated_platform.h"
 #include "sim/bus.h"
 #include "sim/clock.h"
 #include "sim/device_files.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/device_entry.h"
+#include "app/device_entry.h"
 
 namespace vxe {
 

@@ -5,7 +5,7 @@
 
 #include "chip/firmware_image.h"
 #include "tests/support/simulated_machine.h"
-#include "ui/discovery_pass.h"
+#include "app/discovery_pass.h"
 
 namespace vxe {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/simulated_platform.h"
+#include "sim/simulated_platform.h"
 
 #include <algorithm>
 

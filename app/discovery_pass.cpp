@@ -1,4 +1,4 @@
-#include "ui/discovery_pass.h"
+#include "app/discovery_pass.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "flash/run_dispatch.h"
+#include "app/run_dispatch.h"
 
 #include "flash/parallel_engine.h"
 #include "flash/update_engine.h"
