@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "device/scsi_transport.h"
+#include "device/transfer_limit_scope.h"
 #include "platform/platform.h"
 
 namespace vxe {
@@ -238,7 +239,7 @@ int32_t FlashRead(const char* path, uint32_t address, uint8_t* buffer, int32_t l
     // speed takes 120 KiB) and refuses a longer one outright. A flash read can
     // be cut anywhere, so a long one goes out as consecutive reads, each with
     // its own address, and succeeds only when every one of them does.
-    const uint32_t limit = CurrentPlatform().maxTransferLength(path);
+    const uint32_t limit = DeviceTransferLimit(path);
     if (buffer == nullptr || length <= 0 || limit == 0 || static_cast<uint32_t>(length) <= limit) {
         return In(path, FlashGroupCdb(kFlashRead, address), buffer, length, transferred);
     }

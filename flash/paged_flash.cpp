@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device/buffers.h"
+#include "device/transfer_limit_scope.h"
 #include "device/vendor_commands.h"
 #include "platform/platform.h"
 
@@ -31,6 +32,7 @@ void BusyPoll(const char* device) { WaitFlashReady(device); }
 
 bool ReadFlashPaged(const char* device, uint32_t base, std::span<uint8_t> destination, uint32_t length,
                     uint32_t pageSize, StatusSink& sink) {
+    const TransferLimitScope limits;
     WaitOrNote(device);
     const uint32_t pages = PageCount(length, pageSize);
     sink.showStatus("ReadFlash...");
@@ -66,6 +68,7 @@ bool EraseFlashPaged(const char* device, uint32_t length, uint32_t pageSize, Sta
 }
 
 bool ProgramFlashImage(const char* device, std::span<const uint8_t> image, uint32_t pageSize, StatusSink& sink) {
+    const TransferLimitScope limits;  // one look at the device's bound for both read-backs
     const uint32_t length = static_cast<uint32_t>(image.size());
     const uint32_t working = PageCount(length, kProgramChunk) * kProgramChunk;
     const uint32_t chunks = working / kProgramChunk;

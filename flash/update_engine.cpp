@@ -7,6 +7,7 @@
 
 #include "chip/chip_identification.h"
 #include "device/buffers.h"
+#include "device/transfer_limit_scope.h"
 #include "device/vendor_commands.h"
 #include "flash/backup_file.h"
 #include "flash/paged_flash.h"
@@ -82,6 +83,8 @@ bool EraseForUpdate(const char* device, uint32_t working, int32_t amicFlashCode,
 }  // namespace
 
 int32_t RunFlashUpdate(const char* device, const EngineOptions& options, StatusSink& sink) {
+    // The device's transfer bound is looked up once for all the reads below.
+    const TransferLimitScope limits;
     if (options.rdVersion && options.eraseOnly) {
         if (!EraseAllFlash(device, options, sink)) return 0;
         CurrentPlatform().messageBox("Please Turn-Off the Power and Turn-On Again!", "Message", MessageIcon::None);
@@ -166,6 +169,7 @@ int32_t RunFlashUpdate(const char* device, const EngineOptions& options, StatusS
 }
 
 int32_t RunNvramKeepingUpdate(const char* device, const EngineOptions&, StatusSink& sink, int32_t& nvramSkip) {
+    const TransferLimitScope limits;
     nvramSkip = 1;
     ZeroedBlock nvram = AllocZeroed(kNvramSize);
     if (!nvram) {
@@ -244,6 +248,7 @@ int32_t RunNvramKeepingUpdate(const char* device, const EngineOptions&, StatusSi
 }
 
 int32_t EraseAllFlash(const char* device, const EngineOptions& options, StatusSink& sink) {
+    const TransferLimitScope limits;
     sink.showStatus("Start Erase only!");
     const uint32_t length = options.firmwareSize;
     WaitFlashReady(device);
@@ -267,6 +272,7 @@ int32_t EraseAllFlash(const char* device, const EngineOptions& options, StatusSi
 }
 
 int32_t BackupFlashToFile(const char* device, const EngineOptions& options, StatusSink& sink) {
+    const TransferLimitScope limits;
     std::string name = options.backupFileName;
     if (name.empty()) {
         name = kDefaultBackupName;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "flash/paged_flash.h"
+#include "tests/support/metered_platform.h"
 #include "tests/support/simulated_machine.h"
 #include "tests/support/wire_log.h"
 
@@ -30,6 +31,15 @@ TEST_F(PagedFlashTest, ReadsWholePagesWithADotEach) {
     ASSERT_TRUE(ReadFlashPaged(p(), 0, destination, 65536, 16384, sink));
     EXPECT_EQ(test::Addresses(test::FlashReads(bridge)), (std::vector<uint32_t>{0, 0x4000, 0x8000, 0xC000}));
     EXPECT_EQ(sink.statusText(), "ReadFlash..." + std::string(4, '.'));
+}
+
+TEST_F(PagedFlashTest, OneImageAsksForTheDevicesTransferBoundOnce) {
+    test::MeteredPlatform metered(machine.platform, machine.clock);
+    const ScopedPlatform installed(metered);
+    bridge.fillFlash(0xFF);
+    ASSERT_TRUE(ProgramFlashImage(p(), Image(65536), 16384, sink));
+    EXPECT_EQ(test::FlashReads(bridge).size(), 8u);
+    EXPECT_EQ(metered.limitLookups, 1u);
 }
 
 TEST_F(PagedFlashTest, NothingToReadIsAFailureWithoutARead) {

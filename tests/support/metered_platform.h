@@ -1,0 +1,46 @@
+// A platform that measures what passes through it and hands everything on to
+// the platform it wraps: commands carried, look-ups of the transfer bound,
+// the longest single command on the simulated clock, and the host's wall time
+// spent inside the wrapped platform (the simulated device's own work).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/platform.h"
+#include "sim/clock.h"
+
+namespace vxe::test {
+
+class MeteredPlatform final : public Platform {
+public:
+    MeteredPlatform(Platform& inner, const sim::Clock& clock) : inner_(inner), clock_(clock) {}
+
+    PassThroughResult passThrough(const PassThroughRequest& request) override;
+    std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override { return inner_.enumerateInterfaces(cls); }
+    uint32_t maxTransferLength(const char* path) override {
+        ++limitLookups;
+        return inner_.maxTransferLength(path);
+    }
+    void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
+    std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override {
+        return inner_.findResource(name, type);
+    }
+    void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override {
+        inner_.messageBox(text, caption, icon);
+    }
+    void debugOutput(std::string_view text) override { inner_.debugOutput(text); }
+
+    uint64_t commands = 0;
+    uint64_t limitLookups = 0;
+    uint64_t longestCommandMs = 0;  // simulated time one request took, the longest seen
+    uint64_t innerWallNs = 0;       // host time spent inside the wrapped platform's requests
+    // Called before each request with its 0-based number (e.g. to pull a device).
+    std::function<void(uint64_t)> beforeCommand;
+
+private:
+    Platform& inner_;
+    const sim::Clock& clock_;
+};
+
+}  // namespace vxe::test
