@@ -137,6 +137,8 @@ public:
 
     bool present() const;          // false from the command index faults().vanishFrom on
     bool flashBusy() const;        // as the status command would report it now
+    // When the flash is ready again, on the simulated clock (the past when it is).
+    uint64_t busyUntilMs() const { return busyUntilMs_; }
     // Power off and on: the busy state ends, latched replies reset; the flash
     // keeps its contents, the log and faults stay.
     void powerCycle();

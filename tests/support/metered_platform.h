@@ -17,7 +17,9 @@ public:
     MeteredPlatform(Platform& inner, const sim::Clock& clock) : inner_(inner), clock_(clock) {}
 
     PassThroughResult passThrough(const PassThroughRequest& request) override;
-    std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override { return inner_.enumerateInterfaces(cls); }
+    std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override {
+        return inner_.enumerateInterfaces(cls);
+    }
     uint32_t maxTransferLength(const char* path) override {
         ++limitLookups;
         return inner_.maxTransferLength(path);
@@ -31,12 +33,21 @@ public:
     }
     void debugOutput(std::string_view text) override { inner_.debugOutput(text); }
 
+    void resetCounts() {
+        commands = limitLookups = longestCommandMs = innerWallNs = innerCpuNs = 0;
+    }
+
     uint64_t commands = 0;
     uint64_t limitLookups = 0;
-    uint64_t longestCommandMs = 0;  // simulated time one request took, the longest seen
+    // Simulated time one request keeps its device: until it answers, or until
+    // the flash work it started ends, when `busyUntilMs` can tell.
+    uint64_t longestCommandMs = 0;
     uint64_t innerWallNs = 0;       // host time spent inside the wrapped platform's requests
+    uint64_t innerCpuNs = 0;        // the process's CPU time spent there
     // Called before each request with its 0-based number (e.g. to pull a device).
     std::function<void(uint64_t)> beforeCommand;
+    // The simulated time the device behind `path` is busy until (optional).
+    std::function<uint64_t(const char* path)> busyUntilMs;
 
 private:
     Platform& inner_;
