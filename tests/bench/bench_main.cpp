@@ -85,17 +85,17 @@ void RealClock() {
 bool Commands() {
     bool equal = true;
     std::printf("### Commands on the wire per update\n\n");
-    std::printf("| path | minimum | sent, flash never busy | sent / minimum | sent, SPI NOR timing |\n"
-                "|---|---:|---:|---:|---:|\n");
+    std::printf("| path | minimum | sent, flash never busy | sent / minimum | sent, SPI NOR timing |"
+                " transfer-bound look-ups |\n|---|---:|---:|---:|---:|---:|\n");
     for (UpdatePath path : kPaths) {
         const uint64_t minimum = Prescribed(path);
         const UpdateRun instant = RunYes(path, sim::Timing::Instant());
         const UpdateRun real = RunYes(path, sim::Timing::SmallSpiNor());
         equal = equal && instant.done && instant.commands == minimum;
-        std::printf("| %s | %llu | %llu | %.3f | %llu |\n", Name(path), static_cast<unsigned long long>(minimum),
-                    static_cast<unsigned long long>(instant.commands),
+        std::printf("| %s | %llu | %llu | %.3f | %llu | %llu |\n", Name(path),
+                    static_cast<unsigned long long>(minimum), static_cast<unsigned long long>(instant.commands),
                     static_cast<double>(instant.commands) / static_cast<double>(minimum),
-                    static_cast<unsigned long long>(real.commands));
+                    static_cast<unsigned long long>(real.commands), static_cast<unsigned long long>(real.limitLookups));
     }
     std::printf("\n");
     if (!equal) std::printf("**An update sent more or fewer commands than it must.**\n\n");

@@ -67,6 +67,7 @@ UpdateRun RunYes(UpdatePath path, const sim::Timing& timing, std::optional<uint6
         run.insideDeviceNs = metered.innerWallNs;
         run.insideDeviceCpuNs = metered.innerCpuNs;
         run.commands = metered.commands;
+        run.limitLookups = metered.limitLookups;
         run.longestCommandMs = metered.longestCommandMs;
         run.longestGapMs = window.longestGapMs();
         run.pumps = window.pumps();

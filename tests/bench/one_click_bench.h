@@ -19,6 +19,7 @@ struct UpdateRun {
     uint64_t hostCpuNs = 0;
     uint64_t insideDeviceCpuNs = 0;
     uint64_t commands = 0;
+    uint64_t limitLookups = 0;    // the device's transfer bound asked of the platform
     uint64_t longestCommandMs = 0;
     double longestGapMs = 0;      // longest stretch without a message pump
     size_t pumps = 0;
