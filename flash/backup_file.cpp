@@ -11,6 +11,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <share.h>
 #include <process.h>
 #include <sys/stat.h>
 #else
@@ -27,7 +28,10 @@ constexpr int kNameAttempts = 100;
 #ifdef _WIN32
 int CreateExclusive(const std::string& name) {
     int fd = -1;
-    if (_sopen_s(&fd, name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW, _S_IREAD | _S_IWRITE) != 0) {
+    const errno_t error =
+        _sopen_s(&fd, name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW, _S_IREAD | _S_IWRITE);
+    if (error != 0) {
+        errno = error;
         return -1;
     }
     return fd;
