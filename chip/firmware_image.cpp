@@ -26,10 +26,12 @@ class FirmwareFile {
 public:
     explicit FirmwareFile(const char* path) {
         if (path == nullptr) return;
-        // Opening a directory as a file succeeds on some systems and then
-        // every read fails; treat it as the unopenable file it is.
+        // Only a regular file (or a link to one) is read. A directory opens
+        // on some systems and then fails every read; opening a FIFO blocks
+        // until something writes into it, and a device node is no firmware
+        // file either. Each counts as the unopenable file it is.
         std::error_code error;
-        if (std::filesystem::is_directory(path, error)) return;
+        if (!std::filesystem::is_regular_file(path, error)) return;
         stream_.open(path, std::ios::binary);
         if (!stream_.is_open()) return;
         stream_.seekg(0, std::ios::end);

@@ -86,6 +86,8 @@ void RequireReadableFile(const std::string& what, const std::string& path) {
     const fs::file_status status = fs::status(path, ec);
     if (!fs::exists(status)) throw UsageError(what + " \"" + path + "\" does not exist");
     if (fs::is_directory(status)) throw UsageError(what + " \"" + path + "\" is a directory");
+    // Opening a FIFO would wait for a writer; a device node is no file either.
+    if (!fs::is_regular_file(status)) throw UsageError(what + " \"" + path + "\" is not a regular file");
     if (!std::ifstream(path, std::ios::binary)) throw UsageError(what + " \"" + path + "\" cannot be read");
 }
 

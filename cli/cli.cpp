@@ -54,8 +54,13 @@ int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err, 
         cli::Machine machine(invocation, err);
         const ScopedPlatform installed(machine.platform());
         const cli::CommandIo io{out, err, terminal};
-        const int status = Dispatch(invocation, io);
+        int status = Dispatch(invocation, io);
         if (terminal.inspectBus && machine.bus() != nullptr) terminal.inspectBus(*machine.bus());
+        // A simulated flash that did not reach its file is lost for the next run.
+        for (const std::string& problem : machine.flashFileProblems()) {
+            err << "fwupdate-cli: " << cli::CommandName(invocation.command) << ": " << problem << '\n';
+            status = kExitFailed;
+        }
         return status;
     } catch (const cli::UsageError& e) {
         err << "fwupdate-cli: " << cli::CommandName(invocation.command) << ": " << e.what() << '\n';

@@ -70,4 +70,14 @@ Machine::Machine(const Invocation& invocation, std::ostream& err) {
 
 Machine::~Machine() = default;
 
+std::vector<std::string> Machine::flashFileProblems() const {
+    std::vector<std::string> problems;
+    if (bus_ == nullptr) return problems;
+    for (const sim::BusDevice& device : bus_->devices()) {
+        const std::string& problem = device.bridge->flashFileProblem();
+        if (!problem.empty()) problems.push_back(device.path + ": flash-file: " + problem);
+    }
+    return problems;
+}
+
 }  // namespace vxe::cli

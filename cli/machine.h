@@ -7,6 +7,8 @@
 #include <fstream>
 #include <memory>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "platform/platform.h"
@@ -28,6 +30,9 @@ public:
     Platform& platform() { return *outermost_; }
     // Null on the machine's own devices.
     sim::Bus* bus() { return bus_.get(); }
+    // Simulated devices whose flash could not be saved to its file, one
+    // line each ("DEVICE: flash-file: ..."); empty when all went well.
+    std::vector<std::string> flashFileProblems() const;
 
 private:
     // A fake clock: simulated erase and program times pass at once.

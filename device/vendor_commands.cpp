@@ -211,8 +211,11 @@ int32_t TestMemory505E(const char* path, bool* answered) {
 }
 
 int32_t ParallelFlashBusy(const char* path) {
+    // Only a status byte that really came back can say ready: a command the
+    // device rejected (CHECK CONDITION, no data) is as busy as a failed one.
     uint8_t status = 0;
-    if (!In(path, VendorCdb(kParallelBusy), &status, 1)) return 1;
+    int32_t delivered = 0;
+    if (!In(path, VendorCdb(kParallelBusy), &status, 1, &delivered) || delivered < 1) return 1;
     return status == 0x01 ? 1 : 0;
 }
 

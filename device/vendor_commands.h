@@ -44,7 +44,7 @@ int32_t TestMemoryFDB0(const char* path);
 // that a caller can tell "no" from no answer.
 int32_t TestMemory505E(const char* path, bool* answered = nullptr);
 
-int32_t ParallelFlashBusy(const char* path);  // 1 busy (or failed), 0 ready
+int32_t ParallelFlashBusy(const char* path);  // 1 busy (or failed, or no status byte), 0 ready
 int32_t ParallelFlashErase(const char* path);
 int32_t ParallelFlashProgram(const char* path, const uint8_t* buffer, int32_t length, int32_t flashType);
 // `transferred`, when given, receives the bytes the device really delivered.

@@ -1,7 +1,8 @@
 // Writing a backup of the flash to a file: whole or not at all. The bytes go
-// to a temporary file beside the target, which replaces the target only once
-// everything was written and closed, so a failed backup never leaves a
-// truncated file in place of an older good one.
+// to a temporary file of a unique name beside the target, created afresh
+// (never through a link or over a file that is already there) and flushed
+// to the disk; it replaces the target only once everything was written, so
+// a failed backup never leaves a truncated file in place of an older one.
 #pragma once
 
 #include <cstdint>

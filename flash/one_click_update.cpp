@@ -68,6 +68,12 @@ bool ProgramHeaderedImage(const char* device, std::span<const uint8_t> header, u
 }
 
 int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageSize, StatusSink& sink) {
+    // The image must be there and fit the 64 KB the update writes before
+    // anything is sent: both paths erase before they program.
+    std::array<uint8_t, 128> fresh{};
+    const uint32_t imageSize = LoadEmbeddedImage(fresh, 0, FirmwareHeaderSize);
+    if (imageSize < FirmwareHeaderSize || imageSize > kSpiImageSize) return 0;
+
     // The probe picks the path, and the paths differ in what they keep
     // beyond the image; the register decides a configuration bit. Guessing
     // either would write something the device did not ask for, so without
@@ -76,9 +82,6 @@ int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageS
     const bool direct = TestMemory505E(device, &probeAnswered) != 0;
     if (!probeAnswered && chipRevision != kDirectRevision) return 0;
     PrepareForUpdate(device);
-
-    std::array<uint8_t, 128> fresh{};
-    LoadEmbeddedImage(fresh, 0, FirmwareHeaderSize);
 
     uint8_t reg[4] = {};
     int32_t delivered = 0;

@@ -30,6 +30,12 @@ uint32_t PageCount(uint32_t length, uint32_t pageSize) {
 
 void BusyPoll(const char* device) { WaitFlashReady(device); }
 
+bool ReadExactly(const char* device, uint32_t address, uint8_t* destination, uint32_t length) {
+    int32_t delivered = -1;
+    return FlashRead(device, address, destination, static_cast<int32_t>(length), &delivered) != 0 &&
+           delivered == static_cast<int32_t>(length);
+}
+
 bool ReadFlashPaged(const char* device, uint32_t base, std::span<uint8_t> destination, uint32_t length,
                     uint32_t pageSize, StatusSink& sink) {
     const TransferLimitScope limits;
@@ -41,9 +47,7 @@ bool ReadFlashPaged(const char* device, uint32_t base, std::span<uint8_t> destin
     for (uint32_t i = 0; i < pages; ++i) {
         BusyPoll(device);
         const uint32_t offset = i * pageSize;
-        if (!FlashRead(device, base + offset, destination.data() + offset, static_cast<int32_t>(pageSize))) {
-            return false;
-        }
+        if (!ReadExactly(device, base + offset, destination.data() + offset, pageSize)) return false;
         result = true;
         sink.appendStatusText(".");
         sink.processMessages();

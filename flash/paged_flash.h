@@ -26,4 +26,9 @@ bool ProgramFlashImage(const char* device, std::span<const uint8_t> image, uint3
 // The busy poll: a pause whose outcome nobody looks at.
 void BusyPoll(const char* device);
 
+// One FlashRead that counts as done only when it delivered every byte asked
+// for: the bytes it did not deliver would otherwise pass for flash contents
+// in a blank check, a compare or a backup.
+bool ReadExactly(const char* device, uint32_t address, uint8_t* destination, uint32_t length);
+
 }  // namespace vxe

@@ -39,6 +39,15 @@ bool WaitParallelFlashReady(const char* device) {
 
 void RunParallelFlashUpdate(const char* device, int32_t flashType, const EngineOptions& options,
                             StatusSink& sink) {
+    // The flash holds 64 KB: a larger image cannot be programmed, as an
+    // absent one cannot. Either is known before anything is sent, so the
+    // update never erases a flash it has nothing to write into.
+    const bool updating = !options.eraseOnly && !options.backupOnly;
+    const std::span<const uint8_t> image = CurrentPlatform().findResource("FW849", "FW");
+    if (updating && (image.empty() || image.size() > ParallelImageSize)) {
+        sink.setStatusText("Programming Fail!!");
+        return;
+    }
     if (!options.a1Chip && !SwitchToInternalRom(device)) {
         sink.setStatusText("Can't switch to internal ROM");
         return;
@@ -74,12 +83,8 @@ void RunParallelFlashUpdate(const char* device, int32_t flashType, const EngineO
         }
     }
 
-    // The flash holds 64 KB: a larger image cannot be programmed, as an
-    // absent one cannot.
-    const std::span<const uint8_t> image = CurrentPlatform().findResource("FW849", "FW");
-    const bool fits = !image.empty() && image.size() <= ParallelImageSize;
     WaitParallelFlashReady(device);
-    if (!fits || !ParallelFlashProgram(device, image.data(), static_cast<int32_t>(image.size()), flashType)) {
+    if (!ParallelFlashProgram(device, image.data(), static_cast<int32_t>(image.size()), flashType)) {
         sink.setStatusText("Programming Fail!!");
         return;
     }

@@ -117,7 +117,7 @@ int32_t RunFlashUpdate(const char* device, const EngineOptions& options, StatusS
     if (!WaitFlashReady(device)) CurrentPlatform().debugOutput("0.1 Device initial not ready!!");
     if (!EraseForUpdate(device, working, options.amicFlashCode, sink)) return 0;
 
-    if (!FlashRead(device, 0, readBack.data(), static_cast<int32_t>(working))) {
+    if (!ReadExactly(device, 0, readBack.data(), working)) {
         sink.showStatus("Read Back Erased Flash Error!!");
         return 0;
     }
@@ -147,7 +147,7 @@ int32_t RunFlashUpdate(const char* device, const EngineOptions& options, StatusS
         SleepMs(kProgramSettleMs);
         BusyPoll(device);
         std::memset(readBack.data(), 0, working);  // the blank check's bytes must not pass for the image
-        if (!FlashRead(device, 0, readBack.data(), static_cast<int32_t>(working))) {
+        if (!ReadExactly(device, 0, readBack.data(), working)) {
             running += "Read Fail!!\r\n";
             sink.showStatus(running);
             return 0;
@@ -178,9 +178,7 @@ int32_t RunNvramKeepingUpdate(const char* device, const EngineOptions&, StatusSi
     }
     WaitFlashReady(device);
     // The NVRAM is written back as read: a short read would replace its tail.
-    int32_t delivered = 0;
-    if (!FlashRead(device, 0, nvram.data(), static_cast<int32_t>(kNvramSize), &delivered) ||
-        delivered != static_cast<int32_t>(kNvramSize)) {
+    if (!ReadExactly(device, 0, nvram.data(), kNvramSize)) {
         sink.showStatus("Backup NVRAM command fail!");
         return 0;
     }
@@ -211,8 +209,7 @@ int32_t RunNvramKeepingUpdate(const char* device, const EngineOptions&, StatusSi
         for (uint32_t half = 0; half < 2; ++half) {
             WaitFlashReady(device);
             std::memset(check.data(), 0, kNvramUnit);
-            if (!FlashRead(device, b * kNvramBlock + half * kNvramUnit, check.data(),
-                           static_cast<int32_t>(kNvramUnit)) ||
+            if (!ReadExactly(device, b * kNvramBlock + half * kNvramUnit, check.data(), kNvramUnit) ||
                 !AllErased(check.data(), kNvramUnit)) {
                 return 0;
             }
@@ -236,7 +233,7 @@ int32_t RunNvramKeepingUpdate(const char* device, const EngineOptions&, StatusSi
         }
         WaitFlashReady(device);
         std::memset(check.data(), 0, kNvramUnit);
-        if (!FlashRead(device, offset, check.data(), static_cast<int32_t>(kNvramUnit))) {
+        if (!ReadExactly(device, offset, check.data(), kNvramUnit)) {
             sink.showStatus("Write command fail!");
             return 0;
         }
@@ -263,7 +260,12 @@ int32_t EraseAllFlash(const char* device, const EngineOptions& options, StatusSi
         sink.showStatus("Allocate read buffer Error!!");
         return 0;
     }
-    if (FlashRead(device, 0, buffer.data(), static_cast<int32_t>(length)) && !AllErased(buffer.data(), length)) {
+    // A flash that could not be read back is not known to be erased.
+    if (!ReadExactly(device, 0, buffer.data(), length)) {
+        sink.showStatus("Read Back Erased Flash Error!!");
+        return 0;
+    }
+    if (!AllErased(buffer.data(), length)) {
         sink.showStatus("Data not 0xff !!");
         return 0;
     }
@@ -286,9 +288,7 @@ int32_t BackupFlashToFile(const char* device, const EngineOptions& options, Stat
         return 0;
     }
     // A backup that holds fewer bytes than the flash is no backup.
-    int32_t transferred = 0;
-    if (!FlashRead(device, 0, buffer.data(), static_cast<int32_t>(length), &transferred) ||
-        transferred != static_cast<int32_t>(length)) {
+    if (!ReadExactly(device, 0, buffer.data(), length)) {
         sink.showStatus("Read Back to Backup Error!!");
         return 0;
     }

@@ -1,9 +1,11 @@
 #include "sim/bridge.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "sim/bridge_impl.h"
 
@@ -53,29 +55,40 @@ void Bridge::fillFlash(uint8_t value) {
 
 bool Bridge::attachFlashFile(const std::string& path) {
     std::fill(flash_.begin(), flash_.end(), 0xFF);
+    flashFile_.clear();
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) {
         std::ifstream in(path, std::ios::binary);
         if (!in) return false;
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::copy_n(bytes.begin(), std::min(bytes.size(), flash_.size()), flash_.begin());
+        if (in.bad() || bytes.size() != flash_.size()) return false;
+        std::copy(bytes.begin(), bytes.end(), flash_.begin());
     }
     flashFile_ = path;
-    return saveFlashFile();
+    return true;
 }
 
-// Written beside the target and renamed over it, so that a crash leaves the
-// old file or the new one, never half of one.
-bool Bridge::saveFlashFile() const {
-    const std::string temporary = flashFile_ + ".tmp";
+// Written to a file of its own beside the target and renamed over it, so
+// that a crash leaves the old file or the new one, never half of one, and
+// two processes saving the same flash never write into one temporary file.
+bool Bridge::saveFlashFile() {
+    static std::atomic<uint64_t> saves{0};
+    const std::string temporary = flashFile_ + ".tmp-" + std::to_string(std::random_device{}()) + "-" +
+                                  std::to_string(++saves);
+    std::error_code ec;
+    bool written = false;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(flash_.data()), static_cast<std::streamsize>(flash_.size()));
-        if (!out.flush()) return false;
+        written = static_cast<bool>(out.flush());
     }
-    std::error_code ec;
-    std::filesystem::rename(temporary, flashFile_, ec);
-    return !ec;
+    if (written) std::filesystem::rename(temporary, flashFile_, ec);
+    if (!written || ec) {
+        std::filesystem::remove(temporary, ec);
+        if (flashFileProblem_.empty()) flashFileProblem_ = "\"" + flashFile_ + "\" could not be written";
+        return false;
+    }
+    return true;
 }
 
 Reply Bridge::execute(const Command& command, std::span<uint8_t> data) {

@@ -126,8 +126,14 @@ public:
     void fillFlash(uint8_t value);
 
     // Persist the flash in a file: read it now (a missing file leaves the flash
-    // erased) and write it back after every command that changed it.
+    // erased) and write it back after every command that changed it, so a
+    // device that is only read leaves its file alone. False, with the flash
+    // erased and nothing attached, when the file cannot be read or does not
+    // hold exactly the flash's size.
     bool attachFlashFile(const std::string& path);
+    // Why the flash could not be written back to its file the first time
+    // that failed; empty while every save succeeded.
+    const std::string& flashFileProblem() const { return flashFileProblem_; }
 
     Faults& faults() { return faults_; }
     const std::vector<LogEntry>& log() const { return log_; }
@@ -157,8 +163,9 @@ private:
     std::array<uint8_t, 18> parallelEraseCycles_{};
     bool parallelEraseArmed_ = false;
     std::string flashFile_;
+    std::string flashFileProblem_;
 
-    bool saveFlashFile() const;
+    bool saveFlashFile();
 
     friend struct Impl;
 };

@@ -319,6 +319,7 @@ const Key kKeys[] = {
          if (e.value.empty()) c.fail(e, "the file name is empty");
          const fs::path p(e.value);
          c.device.flashFile = (p.is_absolute() ? p : fs::path(c.directory) / p).lexically_normal().string();
+         c.device.flashFileLine = e.line;
      }},
 
     // Replies, over whatever the profile set.
@@ -585,17 +586,25 @@ void AddDevicesToBus(Bus& bus, const std::vector<DeviceFile>& files) {
         Bridge& bridge = bus.add(file.path, file.interfaceClass, file.description, file.usbStorage);
         bridge.faults() = file.faults;
         if (file.flashFile.empty()) continue;
-        const std::string problem = file.fileName + ": flash-file: \"" + file.flashFile + "\" ";
+        const std::string problem = file.fileName + ":" + std::to_string(file.flashFileLine) + ": flash-file: \"" +
+                                    file.flashFile + "\" ";
         std::error_code ec;
         if (fs::exists(file.flashFile, ec) && !fs::is_regular_file(file.flashFile, ec)) {
             throw DeviceFileError(problem + "is not a regular file");
+        }
+        // Padding or cutting a file of another size would pass it off as
+        // this device's flash and rewrite it at the first change.
+        const uintmax_t size = fs::exists(file.flashFile, ec) ? fs::file_size(file.flashFile, ec) : 0;
+        if (!ec && fs::exists(file.flashFile, ec) && size != file.description.flashSize) {
+            throw DeviceFileError(problem + "holds " + std::to_string(size) + " bytes, the flash " +
+                                  std::to_string(file.description.flashSize));
         }
         bool attached = false;
         try {
             attached = bridge.attachFlashFile(file.flashFile);
         } catch (const std::exception&) {  // a stream that fails while reading
         }
-        if (!attached) throw DeviceFileError(problem + "cannot be read or written");
+        if (!attached) throw DeviceFileError(problem + "cannot be read");
     }
 }
 

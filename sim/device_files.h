@@ -24,6 +24,7 @@ struct DeviceFile {
     DeviceDescription description;
     Faults faults;
     std::string flashFile;  // empty: the flash lives in memory only
+    int flashFileLine = 0;  // where the description names it
 };
 
 // A description that cannot be used. The message names the file, the line
@@ -46,8 +47,10 @@ DeviceFile ParseDeviceFile(std::string_view text, const std::string& fileName, c
 std::vector<DeviceFile> LoadDeviceDirectory(const std::string& directory);
 
 // Puts the devices on the bus in the given order and attaches their flash
-// files (read now, written back after every command that changes the flash).
-// A flash file that cannot be read or written throws DeviceFileError.
+// files (read now, written back after every command that changes the flash;
+// a missing file is an erased flash, created on the first change). A flash
+// file that cannot be read or does not hold exactly the flash's size throws
+// DeviceFileError.
 void AddDevicesToBus(Bus& bus, const std::vector<DeviceFile>& files);
 
 }  // namespace sim

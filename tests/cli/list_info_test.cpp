@@ -115,5 +115,27 @@ TEST_F(InfoCommand, NamesNoSuchDevice) {
     }
 }
 
+// Commands that only read leave every flash file as it was (or absent); a
+// change that cannot be saved is an error, not a silent loss.
+TEST_F(ListCommand, OnlyReadingWritesNoFlashFileAndAFailedSaveIsReported) {
+    device("enclosure.device", "profile = vxe720-enclosure\nflash-file = enclosure.bin\n");
+    device("kept.device", "profile = vxe720-enclosure\npath = kept\nflash-file = kept.bin\n");
+    writeFlash("kept.bin", FlashHoldingTheBuiltInImage());
+    const auto written = std::filesystem::last_write_time(path("kept.bin"));
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"list"}, {"info", "0"}, {"info", "kept"}}) {
+        const CliResult r = runOnBus(args);
+        EXPECT_EQ(r.status, 0) << args[0] << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("enclosure.bin")));
+    EXPECT_EQ(std::filesystem::last_write_time(path("kept.bin")), written);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);
+
+    device("enclosure.device", "profile = vxe720-enclosure\nflash-file = gone/enclosure.bin\n");
+    const CliResult update = runOnBus({"update", "0", "--yes"});
+    EXPECT_EQ(update.status, 1);
+    EXPECT_THAT(update.err, HasSubstr("fwupdate-cli: update: enclosure: flash-file: \"" +
+                                      (dir / "gone" / "enclosure.bin").string() + "\" could not be written\n"));
+}
+
 }  // namespace
 }  // namespace vxe::test

@@ -2,6 +2,7 @@
 // and the manual pages.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "tests/cli/cli_fixture.h"
 
@@ -16,6 +17,8 @@ using Usage = CliTest;
 TEST_F(Usage, BadOptionsAreRefusedInOneLineBeforeAnyDevice) {
     device("enclosure.device", "profile = vxe720-enclosure\nflash-file = enclosure.bin\n");
     const std::string missing = path("missing/x.bin");
+    const std::string fifo = path("fifo.bin");  // opening it would wait for a writer
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"flash"},
@@ -30,6 +33,8 @@ TEST_F(Usage, BadOptionsAreRefusedInOneLineBeforeAnyDevice) {
         {"run", "0", "--erase-only", "--backup-only"},
         {"run", "0", "--firmware", missing},
         {"run", "0", "--firmware", dir.string()},
+        {"run", "0", "--firmware", fifo},
+        {"check-file", fifo, "--chip-id", "10"},
         {"run", "0", "--backup-only", missing},
         {"run", "0", "--backup-only=" + std::string(300, 'b')},
         {"run", "0", "--erase-only", "--page-size", "1000"},

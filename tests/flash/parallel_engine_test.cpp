@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "device/vendor_commands.h"
 #include "flash/parallel_engine.h"
 #include "tests/support/simulated_machine.h"
 #include "tests/support/wire_log.h"
@@ -73,6 +74,7 @@ TEST_F(ParallelEngineTest, WrongFlashTypeIsReportedNotClaimedAsSuccess) {
 
 TEST_F(ParallelEngineTest, InternalRomSwitchUnlessA1Chip) {
     sim::Bridge& b = add(2, 0);
+    machine.platform.setResource("FW849", "FW", Image(40000));
     b.faults().failMatching.push_back({0xFF, 0x05});
     RunParallelFlashUpdate(path.c_str(), 0, options, sink);
     EXPECT_EQ(sink.statusText(), "Can't switch to internal ROM");
@@ -82,16 +84,37 @@ TEST_F(ParallelEngineTest, InternalRomSwitchUnlessA1Chip) {
     b.clearLog();
     RunParallelFlashUpdate(path.c_str(), 0, options, sink);
     EXPECT_EQ(count(b, 0x05), 0u);
-    EXPECT_EQ(sink.statusText(), "Programming Fail!!") << "the shipped resources carry no parallel image";
-    EXPECT_EQ(b.flash()[0], 0xFF) << "the flash was erased all the same";
+    EXPECT_EQ(sink.statusText(), "Programming & Compare Success!!");
 }
 
-TEST_F(ParallelEngineTest, ImageLargerThanTheFlashIsNotProgrammed) {
+// Without an image that fits the flash (the shipped resources carry none)
+// the update is refused before a single command: nothing is erased.
+TEST_F(ParallelEngineTest, NoImageThatFitsMeansNothingIsSent) {
     sim::Bridge& b = add(2, 0);
-    machine.platform.setResource("FW849", "FW", Image(65537));
+    for (const size_t size : {size_t{0}, size_t{65537}}) {
+        SCOPED_TRACE(size);
+        if (size == 0) machine.platform.hideResource("FW849", "FW");
+        else machine.platform.setResource("FW849", "FW", Image(size));
+        b.clearLog();
+        RunParallelFlashUpdate(path.c_str(), 0, options, sink);
+        EXPECT_EQ(sink.statusText(), "Programming Fail!!");
+        EXPECT_TRUE(b.log().empty());
+        EXPECT_EQ(b.flash()[0x1234], 0x5A) << "the old firmware stays";
+    }
+    options.eraseOnly = true;  // erase only needs no image
     RunParallelFlashUpdate(path.c_str(), 0, options, sink);
-    EXPECT_EQ(sink.statusText(), "Programming Fail!!");
-    EXPECT_EQ(count(b, 0x02), 0u);
+    EXPECT_EQ(sink.statusText(), "Erase All success!!");
+}
+
+// A busy poll the device rejects (CHECK CONDITION, no status byte) is no
+// "ready": the wait runs to its bound.
+TEST_F(ParallelEngineTest, ARejectedBusyPollIsBusy) {
+    sim::Bridge& b = add(2, 0);
+    b.faults().checkConditionOnVendorCommands = true;
+    EXPECT_EQ(ParallelFlashBusy(path.c_str()), 1);
+    b.clearLog();
+    EXPECT_FALSE(WaitParallelFlashReady(path.c_str()));
+    EXPECT_EQ(count(b, 0x00), 50000u);
 }
 
 TEST_F(ParallelEngineTest, EraseOnlyWinsOverBackupOnly) {

@@ -164,11 +164,25 @@ TEST_F(UpdateEngineTest, EraseOnlyAndBackupOnlyNeedTheRdSwitch) {
     EXPECT_EQ(sink.statusText(), "Erase flash all success!");
 }
 
-TEST_F(UpdateEngineTest, EraseOnlyReportsSuccessWhenTheReadBackFails) {
+// A blank check that could not read the flash proves nothing: no success,
+// whether the read failed or came back short.
+TEST_F(UpdateEngineTest, EraseOnlyIsNoSuccessWhenTheBlankCheckCannotRead) {
     bridge.faults().failMatching.push_back({0xFF, 0x10});
-    EXPECT_EQ(EraseAllFlash(path.c_str(), options, sink), 1);
-    EXPECT_EQ(sink.statusText(), "Erase flash all success!");
+    EXPECT_EQ(EraseAllFlash(path.c_str(), options, sink), 0);
+    EXPECT_EQ(sink.statusText(), "Read Back Erased Flash Error!!");
     EXPECT_EQ(test::BlockErases(bridge).size(), 4u);
+
+    bridge.faults() = {};
+    bridge.clearLog();
+    ASSERT_EQ(EraseAllFlash(path.c_str(), options, sink), 1);
+    const auto reads = test::CommandsOf(bridge, 0xFF, 0x10);
+    ASSERT_EQ(reads.size(), 1u);
+    bridge.faults().shortReadAt = bridge.commandCount() + (reads[0].index - bridge.log().front().index);
+    bridge.faults().shortReadMissing = 1;
+    options.rdVersion = options.eraseOnly = true;
+    EXPECT_EQ(RunFlashUpdate(path.c_str(), options, sink), 0);
+    EXPECT_EQ(sink.statusText(), "Read Back Erased Flash Error!!");
+    EXPECT_TRUE(machine.platform.messages().empty()) << "no power-cycle notice after a failed erase";
 }
 
 TEST_F(UpdateEngineTest, EraseOnlyFindsAByteLeftProgrammed) {

@@ -145,6 +145,47 @@ TEST_F(FaultRegression, AShortNvramReadStopsTheNvramKeepingUpdate) {
     EXPECT_EQ(flashOf(b), old);
 }
 
+// A program command acknowledged but not done, and a read-back that came
+// back short over the same bytes: the missing bytes compared as the zeros
+// the image holds there, and YES reported success over an erased chunk.
+TEST_F(FaultRegression, AShortReadBackOverADroppedWriteIsNoSuccess) {
+    const auto setUp = [&](test::SimulatedMachine& m) -> sim::Bridge& {
+        sim::Bridge& b = m.addDisk(path, sim::Vxe720Enclosure());  // the paged path
+        b.setFlash(0, reliability::Vxe720OldFlash());
+        return b;
+    };
+    const auto run = [&] { return RunOneClickUpdate(path.c_str(), kVxe720, options, sink); };
+    const auto isProgram = [](const sim::LogEntry& e) { return e.command.cdb[0] == 0xFF && e.command.cdb[2] == 0x11; };
+    const auto isRead = [](const sim::LogEntry& e) { return e.command.cdb[0] == 0xFF && e.command.cdb[2] == 0x10; };
+    const uint64_t lastProgram = IndexInCleanRun(setUp, run, isProgram, 7);  // the chunk at 0xE000
+    const uint64_t lastReadBack = IndexInCleanRun(setUp, run, isRead, 7);    // the page at 0xC000
+
+    sim::Bridge& b = setUp(machine);
+    b.faults().ignoreWriteAt = lastProgram;
+    b.faults().shortReadAt = lastReadBack;
+    b.faults().shortReadMissing = 8192;
+    EXPECT_EQ(run(), 0);
+}
+
+// Both paths erase before they program, so the image they write must be
+// known first: without it nothing at all is sent.
+TEST_F(FaultRegression, WithoutTheBuiltInImageYesSendsNothing) {
+    for (const bool direct : {true, false}) {
+        SCOPED_TRACE(direct ? "direct" : "paged");
+        test::SimulatedMachine m;
+        sim::ProfileOptions o;
+        o.memory505eDirect = direct;
+        sim::Bridge& b = m.addDisk(path, sim::Vxe720Enclosure(o));
+        b.setFlash(0, reliability::Vxe720OldFlash());
+        m.platform.hideResource("VXE720FW", "FW");
+        EXPECT_EQ(RunOneClickUpdate(path.c_str(), kVxe720, options, sink), 0);
+        EXPECT_TRUE(b.log().empty());
+        m.platform.setResource("VXE720FW", "FW", reliability::Pattern(0x10001, 1));
+        EXPECT_EQ(RunOneClickUpdate(path.c_str(), kVxe720, options, sink), 0);
+        EXPECT_TRUE(b.log().empty()) << "an image larger than the flash is refused as well";
+    }
+}
+
 TEST_F(FaultRegression, TheProbeTellsNoFromNoAnswer) {
     sim::Bridge& b = addVxe720(false);
     bool answered = false;

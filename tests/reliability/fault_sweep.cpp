@@ -18,7 +18,11 @@ namespace fs = std::filesystem;
 // What an earlier, good backup held; a failed backup must leave it alone.
 const std::vector<uint8_t> kOlderBackup = {'o', 'l', 'd', 'e', 'r', ' ', 'b', 'a', 'c', 'k', 'u', 'p'};
 
-using Injection = std::function<void(sim::Faults&)>;
+// One way of faulting a run; `detail` names a second fault, if any.
+struct Injection {
+    std::function<void(sim::Faults&)> apply;
+    std::string detail;
+};
 
 struct RunRecord {
     RunOutcome outcome;
@@ -47,6 +51,31 @@ WriteRange ProgrammedRange(const sim::Command& c) {
     if (IsFlashGroup(c, 0x11)) return {Be24(c.cdb[3], c.cdb[4], c.cdb[5]), c.length};
     if (IsFlashGroup(c, 0x02)) return {0, c.length};
     return {};
+}
+
+// The flash bytes a command changes, as far as the command block tells: a
+// block erase at least its first byte, the chip erases all of the flash.
+WriteRange ChangedRange(const sim::Command& c, uint32_t flashSize) {
+    if (IsFlashGroup(c, 0x13) || IsFlashGroup(c, 0x01)) return {0, flashSize};
+    if (IsFlashGroup(c, 0x14)) return {Be24(c.cdb[3], c.cdb[4], c.cdb[5]), 1};
+    return ProgrammedRange(c);
+}
+
+// The flash bytes a read asks for, or count 0 for anything else.
+WriteRange ReadRange(const sim::Command& c) {
+    if (!c.dataIn) return {};
+    if (c.cdb[0] == 0xDF && c.cdb[11] == 0xFA) return {Be24(c.cdb[8], c.cdb[9], c.cdb[10]), c.length};
+    if (IsFlashGroup(c, 0x10)) return {Be24(c.cdb[3], c.cdb[4], c.cdb[5]), c.length};
+    if (IsFlashGroup(c, 0x03)) {
+        return {uint32_t{c.cdb[3]} | uint32_t{c.cdb[4]} << 8 | uint32_t{c.cdb[5]} << 16 | uint32_t{c.cdb[6]} << 24,
+                c.length};
+    }
+    return {};
+}
+
+bool Overlap(WriteRange a, WriteRange b) {
+    return a.count > 0 && b.count > 0 && uint64_t{a.first} < uint64_t{b.first} + b.count &&
+           uint64_t{b.first} < uint64_t{a.first} + a.count;
 }
 
 // A bit inside what `command` programs that the finished flash must hold at
@@ -81,7 +110,8 @@ std::string BackupPathFor(const Procedure& procedure) {
     return (fs::temp_directory_path() / ("vxe-sweep-" + std::to_string(getpid()) + "-" + safe + ".bak")).string();
 }
 
-RunRecord RunOnce(const Procedure& procedure, const Injection& inject, const std::string& backupFile, bool keepLog) {
+RunRecord RunOnce(const Procedure& procedure, const std::function<void(sim::Faults&)>& inject,
+                  const std::string& backupFile, bool keepLog) {
     test::SimulatedMachine machine;
     for (const auto& [name, bytes] : procedure.resources) machine.platform.setResource(name, "FW", bytes);
     const std::string path = test::UsbDiskPath(0);
@@ -129,35 +159,75 @@ size_t KindSlot(FaultKind kind) { return static_cast<size_t>(kind); }
 // there (no write to ignore, no programmed bit, no data to cut short). A
 // short read is tried twice: one byte fewer, which only the length shows,
 // and half the bytes, which also cuts short replies of a few bytes.
-std::vector<Injection> InjectionsAt(FaultKind kind, uint64_t k, const sim::Command& command,
+// A short read: one byte fewer, which only the length shows, and half the
+// bytes, which also cuts short replies of a few bytes.
+std::vector<uint32_t> ShortReadCuts(uint32_t length) {
+    std::vector<uint32_t> cuts;
+    if (length == 0) return cuts;
+    cuts.push_back(1);
+    if (length / 2 > 1) cuts.push_back(length / 2);
+    return cuts;
+}
+
+// With write k ignored, every read of the same range in turn comes back
+// short (both cuts) or fails.
+std::vector<Injection> PairedReadCuts(uint64_t k, const std::vector<sim::LogEntry>& log, uint32_t flashSize) {
+    std::vector<Injection> pairs;
+    const WriteRange written = ChangedRange(log.at(k).command, flashSize);
+    for (const sim::LogEntry& entry : log) {
+        const uint64_t j = entry.index;
+        if (j == k || !Overlap(written, ReadRange(entry.command))) continue;
+        const std::string read = "read at command " + std::to_string(j);
+        for (const uint32_t missing : ShortReadCuts(entry.command.length)) {
+            pairs.push_back({[k, j, missing](sim::Faults& f) {
+                                 f.ignoreWriteAt = k;
+                                 f.shortReadAt = j;
+                                 f.shortReadMissing = missing;
+                             },
+                             read + " " + std::to_string(missing) + " bytes short"});
+        }
+        pairs.push_back({[k, j](sim::Faults& f) {
+                             f.ignoreWriteAt = k;
+                             f.failCommandAt = j;
+                         },
+                         read + " failed"});
+    }
+    return pairs;
+}
+
+std::vector<Injection> InjectionsAt(FaultKind kind, uint64_t k, const std::vector<sim::LogEntry>& log,
                                     const std::vector<uint8_t>& finalFlash) {
+    const sim::Command& command = log.at(k).command;
     switch (kind) {
         case FaultKind::CommandFails:
-            return {[k](sim::Faults& f) { f.failCommandAt = k; }};
+            return {{[k](sim::Faults& f) { f.failCommandAt = k; }, {}}};
         case FaultKind::DeviceVanishes:
-            return {[k](sim::Faults& f) { f.vanishFrom = k; }};
+            return {{[k](sim::Faults& f) { f.vanishFrom = k; }, {}}};
         case FaultKind::FlashStaysBusy:
-            return {[k](sim::Faults& f) { f.stuckBusyFrom = k; }};
+            return {{[k](sim::Faults& f) { f.stuckBusyFrom = k; }, {}}};
         case FaultKind::WriteIgnored:
             if (!ChangesFlash(command)) return {};
-            return {[k](sim::Faults& f) { f.ignoreWriteAt = k; }};
+            return {{[k](sim::Faults& f) { f.ignoreWriteAt = k; }, {}}};
         case FaultKind::BitStuck: {
             const auto bit = StuckBitFor(command, finalFlash);
             if (!bit) return {};
-            return {[bit](sim::Faults& f) { f.stuckBit = bit; }};
+            return {{[bit](sim::Faults& f) { f.stuckBit = bit; }, {}}};
         }
         case FaultKind::ShortRead: {
-            if (!command.dataIn || command.length == 0) return {};
+            if (!command.dataIn) return {};
             std::vector<Injection> cuts;
-            for (const uint32_t missing : {1u, command.length / 2}) {
-                if (missing == 0 || (missing == 1 && !cuts.empty())) continue;
-                cuts.push_back([k, missing](sim::Faults& f) {
-                    f.shortReadAt = k;
-                    f.shortReadMissing = missing;
-                });
+            for (const uint32_t missing : ShortReadCuts(command.length)) {
+                cuts.push_back({[k, missing](sim::Faults& f) {
+                                    f.shortReadAt = k;
+                                    f.shortReadMissing = missing;
+                                },
+                                {}});
             }
             return cuts;
         }
+        case FaultKind::WriteIgnoredReadCut:
+            if (!ChangesFlash(command)) return {};
+            return PairedReadCuts(k, log, static_cast<uint32_t>(finalFlash.size()));
     }
     return {};
 }
@@ -170,8 +240,10 @@ struct Expectations {
     uint64_t firstWrite = 0;
 };
 
-void Judge(const RunRecord& run, const Expectations& expected, FaultKind kind, uint64_t k, SweepFigures& figures) {
+void Judge(const RunRecord& run, const Expectations& expected, FaultKind kind, uint64_t k, const std::string& detail,
+           SweepFigures& figures) {
     const auto note = [&](std::string what) {
+        if (!detail.empty()) what += " (with the " + detail + ")";
         figures.findings.push_back(Finding{kind, k, std::move(what), run.outcome.status});
     };
     if (run.crashed) {
@@ -211,6 +283,7 @@ const char* FaultKindName(FaultKind kind) {
         case FaultKind::BitStuck: return "bit stuck";
         case FaultKind::ShortRead: return "short read";
         case FaultKind::FlashStaysBusy: return "flash stays busy";
+        case FaultKind::WriteIgnoredReadCut: return "write ignored, read cut";
     }
     return "";
 }
@@ -254,13 +327,12 @@ SweepFigures SweepProcedure(const Procedure& procedure, uint64_t indexBudget) {
     };
     const uint64_t stride = indexBudget == 0 ? 1 : (figures.cleanCommands + indexBudget - 1) / indexBudget;
     for (const uint64_t k : IndicesToVisit(clean.log, figures.firstWrite, stride)) {
-        const sim::Command& command = clean.log.at(k).command;
         for (const FaultKind kind : kFaultKinds) {
-            const std::vector<Injection> injections = InjectionsAt(kind, k, command, clean.flash);
+            const std::vector<Injection> injections = InjectionsAt(kind, k, clean.log, clean.flash);
             if (injections.empty()) ++figures.skipped[KindSlot(kind)];
             for (const Injection& inject : injections) {
                 ++figures.runs[KindSlot(kind)];
-                Judge(RunOnce(procedure, inject, backupFile, false), expected, kind, k, figures);
+                Judge(RunOnce(procedure, inject.apply, backupFile, false), expected, kind, k, inject.detail, figures);
             }
         }
     }

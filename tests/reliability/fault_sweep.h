@@ -27,10 +27,14 @@ enum class FaultKind : uint8_t {
     BitStuck,        // a bit inside what command k programs never goes to 0
     ShortRead,       // data-in command k delivers one byte fewer
     FlashStaysBusy,  // from command k on the flash never gets ready
+    // Two faults at once: write or erase k is acknowledged but not done, and
+    // a read of the same flash range delivers fewer bytes or fails, so that
+    // a verify which trusts a short read would pass over the missing write.
+    WriteIgnoredReadCut,
 };
-inline constexpr std::array<FaultKind, 6> kFaultKinds = {
-    FaultKind::CommandFails, FaultKind::DeviceVanishes, FaultKind::WriteIgnored,
-    FaultKind::BitStuck,     FaultKind::ShortRead,      FaultKind::FlashStaysBusy,
+inline constexpr std::array<FaultKind, 7> kFaultKinds = {
+    FaultKind::CommandFails, FaultKind::DeviceVanishes, FaultKind::WriteIgnored,       FaultKind::BitStuck,
+    FaultKind::ShortRead,    FaultKind::FlashStaysBusy, FaultKind::WriteIgnoredReadCut,
 };
 const char* FaultKindName(FaultKind kind);
 
@@ -65,7 +69,7 @@ struct Procedure {
 struct Finding {
     FaultKind kind;
     uint64_t commandIndex;
-    std::string what;
+    std::string what;  // the broken promise, and for a pair of faults the second one
     std::string status;
 };
 

@@ -160,8 +160,25 @@ TEST_F(DeviceDirectory, AnUnwritableFlashFileIsNamed) {
         sim::AddDevicesToBus(bus, sim::LoadDeviceDirectory(dir.string()));
         FAIL() << "no error";
     } catch (const sim::DeviceFileError& e) {
-        EXPECT_NE(std::string(e.what()).find("a.device: flash-file:"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("a.device:2: flash-file:"), std::string::npos) << e.what();
     }
+}
+
+// Another device's flash, or a cut one, is not padded or cut to fit: that
+// would rewrite the file at the first change.
+TEST_F(DeviceDirectory, AFlashFileOfTheWrongSizeIsRefused) {
+    write("a.device", "profile = vxe720-enclosure\n\nflash-file = flash.bin\n");
+    write("flash.bin", std::string(100, 'x'));
+    sim::FakeClock clock;
+    sim::Bus bus(clock);
+    try {
+        sim::AddDevicesToBus(bus, sim::LoadDeviceDirectory(dir.string()));
+        FAIL() << "no error";
+    } catch (const sim::DeviceFileError& e) {
+        EXPECT_EQ(std::string(e.what()), (dir / "a.device").string() + ":3: flash-file: \"" +
+                                             (dir / "flash.bin").string() + "\" holds 100 bytes, the flash 65536");
+    }
+    EXPECT_EQ(fs::file_size(dir / "flash.bin"), 100u);
 }
 
 }  // namespace
