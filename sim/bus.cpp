@@ -18,9 +18,13 @@ Bridge& Bus::add(std::string path, InterfaceClass cls, DeviceDescription descrip
     if (find(path) != nullptr) throw std::invalid_argument("a device with this path is already on the bus: " + path);
     auto bridge = std::make_shared<Bridge>(std::move(description), clock_);
     Bridge& added = *bridge;
-    devices_.push_back(BusDevice{path, cls, usbStorage, true, std::move(bridge)});
+    devices_.push_back(BusDevice{path, cls, usbStorage, true, std::move(bridge), "sim:" + path, std::nullopt});
     notify(BusEvent{BusEventKind::Arrival, std::move(path)});
     return added;
+}
+
+void Bus::giveToAnotherDevice(const std::string& path) {
+    if (BusDevice* device = find(path)) device->identity += "+another";
 }
 
 void Bus::unplug(const std::string& path) {

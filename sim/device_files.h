@@ -4,6 +4,7 @@
 // describes every key.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,6 +25,8 @@ struct DeviceFile {
     DeviceDescription description;
     Faults faults;
     std::string flashFile;  // empty: the flash lives in memory only
+    bool realTime = false;  // the device's times pass on the wall clock
+    std::optional<uint64_t> givenAwayAfter;  // the path names another device after this many commands
 };
 
 // A description that cannot be used. The message names the file, the line
@@ -47,7 +50,11 @@ std::vector<DeviceFile> LoadDeviceDirectory(const std::string& directory);
 
 // Puts the devices on the bus in the given order and attaches their flash
 // files (read now, written back after every command that changes the flash).
+// Each device's identity is its description file.
 // A flash file that cannot be read or written throws DeviceFileError.
 void AddDevicesToBus(Bus& bus, const std::vector<DeviceFile>& files);
+
+// True when a device asks for the wall clock: the whole bus then runs on it.
+bool WantsRealTime(const std::vector<DeviceFile>& files);
 
 }  // namespace sim
