@@ -76,12 +76,12 @@ int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
                       .addString("chipIdHex", HexWord(readout.chipId))
                       .addNumber("family", ChipFamilyOf(readout.chipId))
                       .addString("familyName", readout.chipName)
+                      .addString("oldHeaderFile", keeper.keptFile())
+                      .addBool("headerFromFile", keeper.usedFallback())
                       .addNumber("outcome", outcome)
                       .addString("status", status)
                       .addString("result", result)
                       .addBool("success", done)
-                      .addString("oldHeaderFile", keeper.keptFile())
-                      .addBool("headerFromFile", keeper.usedFallback())
                       .str()
                << '\n';
     } else {

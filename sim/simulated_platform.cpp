@@ -74,7 +74,7 @@ std::string SimulatedPlatform::deviceIdentity(const char* path) {
     if (path == nullptr) return {};
     const sim::BusDevice* device = bus_.find(path);
     if (device == nullptr || !device->plugged || !device->bridge->present()) return {};
-    if (device->givenAwayAfter && device->bridge->log().size() >= *device->givenAwayAfter) {
+    if (device->givenAwayAfter && device->bridge->commandCount() >= *device->givenAwayAfter) {
         return device->identity + "+another";
     }
     return device->identity;
