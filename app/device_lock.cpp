@@ -6,7 +6,7 @@
 #include <cstring>
 #include <system_error>
 #include <utility>
-#include <vector>
+#include <optional>
 
 #include "app/state_folder.h"
 
@@ -33,20 +33,25 @@ uint64_t Fnv1a(std::string_view text) {
 }
 
 // Every process must pick the same folder for the same device, so the order
-// depends only on what the machine offers, never on who asks first.
-std::vector<fs::path> LockFolders() {
-    std::vector<fs::path> folders;
+// depends only on what the machine offers, never on who asks first. The state
+// folder is only made when it is needed.
+std::optional<fs::path> LockFolder(int choice) {
 #ifdef _WIN32
+    if (choice > 0) return std::nullopt;
     std::error_code ec;
     const fs::path temp = fs::temp_directory_path(ec);
-    if (!ec) folders.push_back(temp);
+    return ec ? std::nullopt : std::optional<fs::path>(temp);
 #else
-    if (::access("/run/lock", W_OK | X_OK) == 0) folders.emplace_back("/run/lock");
-    if (auto state = StateFolder()) folders.push_back(*state);
-    folders.emplace_back("/tmp");
+    switch (choice) {
+        case 0: return ::access("/run/lock", W_OK | X_OK) == 0 ? std::optional<fs::path>("/run/lock") : std::nullopt;
+        case 1: return StateFolder();
+        case 2: return fs::path("/tmp");
+        default: return std::nullopt;
+    }
 #endif
-    return folders;
 }
+
+constexpr int kLockFolderChoices = 3;
 
 }  // namespace
 
@@ -67,8 +72,10 @@ std::string DeviceLock::FileNameFor(std::string_view identity) {
 DeviceLock DeviceLock::TryAcquire(std::string_view identity) {
     DeviceLock lock;
     const std::string name = FileNameFor(identity);
-    for (const fs::path& folder : LockFolders()) {
-        const fs::path file = folder / name;
+    for (int choice = 0; choice < kLockFolderChoices; ++choice) {
+        const std::optional<fs::path> folder = LockFolder(choice);
+        if (!folder) continue;
+        const fs::path file = *folder / name;
 #ifdef _WIN32
         // No sharing: a second opener is refused until this handle closes,
         // which the system does when the process ends, however it ends.
