@@ -39,10 +39,11 @@ bool Confirmed(const Invocation& invocation, const CommandIo& io, const std::str
 // YES on one device: the readout the window has made before YES can be
 // pressed, then the update with the window's one-click settings.
 int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
+    // Declared first so that it is let go last, after the session's detach.
+    DeviceLock lock;
     std::optional<DiscoverySession> session;
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
     if (!path) return io.noSuchDevice(invocation);
-    DeviceLock lock;
     if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock)) return *refused;
 
     const ChipReadout readout = ReadChipStatus(path->c_str(), false, "");
