@@ -218,7 +218,7 @@ void TR84xFwTool::EraseButtonClick(QObject*) {
     if (!slot.held()) return;
     const uint16_t chipId = ChipId;
     const DeviceEntry* row = SelectedRow();
-    // Before anything is sent: another procedure may hold the device.
+    // The path as YES was pressed, whatever the table holds later.
     const std::string device = row != nullptr ? row->DevicePath : "";
     int32_t outcome = 0;
     bool ran = true;
