@@ -28,8 +28,8 @@ int FinishGuarded(const Invocation& invocation, const CommandIo& io, const std::
     return ExitStatusForSignal(run.deferredSignal);
 }
 
-CliHeaderKeeper::CliHeaderKeeper(std::string device, const Invocation& invocation, std::ostream& out)
-    : device_(std::move(device)), out_(out), json_(invocation.json) {
+CliHeaderKeeper::CliHeaderKeeper(std::string device, const Invocation& invocation, std::ostream& out, bool terminal)
+    : device_(std::move(device)), out_(out), json_(invocation.json), terminal_(terminal) {
     if (!invocation.headerFrom.empty()) fallback_ = ReadKeptHeader(invocation.headerFrom, problem_);
 }
 
@@ -41,7 +41,9 @@ bool CliHeaderKeeper::keep(std::span<const uint8_t, 128> header) {
     }
     keptFile_ = file->string();
     // Named at once: a run that is killed from here on still says where it is.
-    if (!json_) out_ << Field("old header", Printable(keptFile_)) << std::endl;
+    // On a terminal the line takes the progress line's place; the bar is
+    // drawn again below it.
+    if (!json_) out_ << (terminal_ ? "\r\x1b[K" : "") << Field("old header", Printable(keptFile_)) << std::endl;
     return true;
 }
 

@@ -39,7 +39,8 @@ int FinishGuarded(const Invocation& invocation, const CommandIo& io, const std::
 // --header-from offers a header to merge.
 class CliHeaderKeeper final : public HeaderKeeper {
 public:
-    CliHeaderKeeper(std::string device, const Invocation& invocation, std::ostream& out);
+    // `terminal`: `out` is a terminal, where the progress line is being drawn.
+    CliHeaderKeeper(std::string device, const Invocation& invocation, std::ostream& out, bool terminal);
 
     bool keep(std::span<const uint8_t, 128> header) override;
     std::optional<std::array<uint8_t, 128>> fallback() override;
@@ -53,6 +54,7 @@ private:
     std::optional<std::array<uint8_t, 128>> fallback_;
     std::ostream& out_;
     bool json_;
+    bool terminal_;
     std::string keptFile_;
     std::string problem_;
     bool usedFallback_ = false;

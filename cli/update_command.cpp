@@ -51,7 +51,7 @@ int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
         return io.fail(invocation, kExitFailed, "not confirmed; nothing was written");
     }
 
-    CliHeaderKeeper keeper(*path, invocation, io.out);
+    CliHeaderKeeper keeper(*path, invocation, io.out, io.terminal.outputIsTerminal);
     EngineOptions options;
     options.amicFlashCode = readout.amicFlashCode.value_or(0);
     options.headerKeeper = &keeper;
