@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string_view>
 
+#include "app/kept_header.h"
 #include "flash/backup_file.h"
 #include "app/size_settings.h"
 
@@ -28,6 +29,7 @@ constexpr OptionSpec kOptions[] = {
     {"--bus", Takes::Value, std::nullopt},
     {"--chip-id", Takes::Value, Command::CheckFile},
     {"--yes", Takes::Nothing, Command::Update},
+    {"--header-from", Takes::Value, Command::Update},
     {"--firmware", Takes::Value, Command::Run},
     {"--erase-only", Takes::Nothing, Command::Run},
     {"--backup-only", Takes::OptionalValue, Command::Run},
@@ -199,6 +201,7 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
         else if (option == "--bus") inv.busDirectory = *value;
         else if (option == "--chip-id") chipId = value;
         else if (option == "--yes") inv.yes = true;
+        else if (option == "--header-from") inv.headerFrom = *value;
         else if (option == "--firmware") inv.firmwareFile = *value;
         else if (option == "--erase-only") inv.eraseOnly = true;
         else if (option == "--backup-only") {
@@ -259,6 +262,10 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
         case Command::Info:
         case Command::Update:
             inv.device = positionals[0];
+            if (!inv.headerFrom.empty()) {
+                std::string problem;
+                if (!ReadKeptHeader(inv.headerFrom, problem)) throw UsageError(name + ": --header-from: " + problem);
+            }
             break;
         case Command::List:
         case Command::Help:

@@ -25,6 +25,7 @@ struct Invocation {
     std::string file;          // check-file
     uint16_t chipId = 0;       // check-file
     bool yes = false;          // update: no question asked
+    std::string headerFrom;    // update: a kept header to merge when the device's own is gone
 
     // run
     std::string firmwareFile;

@@ -10,7 +10,8 @@ SYNOPSIS
     fwupdate-cli list [--json] [--bus DIR] [--trace FILE]
     fwupdate-cli info DEVICE [--json] [--bus DIR] [--trace FILE]
     fwupdate-cli check-file FILE --chip-id ID [--json]
-    fwupdate-cli update DEVICE [--yes] [--json] [--bus DIR] [--trace FILE]
+    fwupdate-cli update DEVICE [--yes] [--header-from FILE] [--json] [--bus DIR]
+                 [--trace FILE]
     fwupdate-cli run DEVICE (--firmware FILE | --erase-only | --backup-only [FILE])
                  [--flash-type N] [--a1-chip] [--firmware-size BYTES]
                  [--page-size BYTES] [--json] [--bus DIR] [--trace FILE]
@@ -153,7 +154,8 @@ constexpr std::string_view kUpdate = R"(NAME
     fwupdate-cli update - YES: write the built-in firmware to one device
 
 SYNOPSIS
-    fwupdate-cli update DEVICE [--yes] [--json] [--bus DIR] [--trace FILE]
+    fwupdate-cli update DEVICE [--yes] [--header-from FILE] [--json] [--bus DIR]
+                 [--trace FILE]
 
 DESCRIPTION
     Reads the device out as the window does before YES can be pressed, asks
@@ -165,25 +167,53 @@ DESCRIPTION
 
     On a terminal a progress bar and the status text are drawn on one line.
 
+    One procedure per device: while update or run works on a device (in
+    this or any other process, the window included), a second one on it is
+    refused at once, before anything is sent, with status 1. Before every
+    command that writes, the device node is checked to still belong to the
+    device the update started on; when it has been given to another device
+    the update stops there.
+
+    Before the first erase the device's own configuration header is kept in
+    a new file under $XDG_STATE_HOME/vxe-fwupdate (else
+    ~/.local/state/vxe-fwupdate), named on the output ("old header:") at
+    once; when it cannot be kept nothing is written. SIGINT, SIGTERM and
+    SIGHUP that come while the flash is written are held back: the update
+    runs to the end of its verify, reports, and the program then exits with
+    130, 143 or 129 and one line that says so. The machine is kept from
+    sleeping or shutting down meanwhile (logind, where there is one).
+
     --yes          Do not ask.
+    --header-from FILE
+                   A kept header (or any image whose first 128 bytes are a
+                   valid header) to merge when the enclosure's own header is
+                   gone (cannot be read or has no signature), for instance
+                   after an update that was cut off by a power loss. The
+                   enclosure's own header, when valid, always wins.
 
 OUTPUT
+    old header:       ~/.local/state/vxe-fwupdate/header-sg2-20250101T120000Z.bin
     device:           /dev/sg2
     chip:             VXE731/720 Series (ChipId 0x000A)
+    header:           merged from FILE   (only when --header-from was used)
     status:           ...            (only when the procedure left one)
     Please power cycle the device
 
     or, instead of the last line, the window's failure line without its
     leading blanks: "Update    fail!!".
 
-    With --json: device, chipId, chipIdHex, family, familyName, outcome (the
-    procedure's result), status, result (the window's text, blanks
-    included), success.
+    With --json: device, chipId, chipIdHex, family, familyName,
+    oldHeaderFile (empty when none was kept), headerFromFile (true when the
+    --header-from header was merged), outcome (the procedure's result),
+    status, result (the window's text, blanks included), success.
 
 EXIT STATUS
     0 exactly when the window would show "Please power cycle the device";
-    1 when it would show the failure line, or when not confirmed; 3 when
-    DEVICE names no device.
+    1 when it would show the failure line, when not confirmed, or when
+    another procedure holds the device; 2 for a bad command line (a
+    --header-from FILE without a valid header included); 3 when DEVICE
+    names no device; 130, 143 or 129 when SIGINT, SIGTERM or SIGHUP came
+    during the write (the update was finished first).
 )";
 
 constexpr std::string_view kRun = R"(NAME
@@ -202,6 +232,10 @@ DESCRIPTION
     exit status is 1. The procedures program the images built into the
     program; the firmware file only has to fit the chip, as the panel
     requires before Run can be pressed. There is no question asked.
+
+    As with update, a device another procedure holds is refused before
+    anything is sent, writes stop when the node has been given to another
+    device, and SIGINT, SIGTERM and SIGHUP wait for the procedure's end.
 
 OPTIONS
     --firmware FILE       The firmware file; it must fit the chip (see
@@ -243,7 +277,9 @@ OUTPUT
 
 EXIT STATUS
     0 succeeded, 1 failed or no procedure for the family or the firmware
-    file does not fit, 2 usage error, 3 DEVICE names no device.
+    file does not fit or another procedure holds the device, 2 usage error,
+    3 DEVICE names no device, 130/143/129 SIGINT/SIGTERM/SIGHUP came during
+    the procedure (which was finished first).
 )";
 
 }  // namespace

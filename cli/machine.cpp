@@ -27,6 +27,7 @@ public:
     PassThroughResult passThrough(const PassThroughRequest& request) override { return inner_.passThrough(request); }
     std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override { return inner_.enumerateInterfaces(cls); }
     uint32_t maxTransferLength(const char* path) override { return inner_.maxTransferLength(path); }
+    std::string deviceIdentity(const char* path) override { return inner_.deviceIdentity(path); }
     void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override {
         return inner_.findResource(name, type);
@@ -47,7 +48,11 @@ Machine::Machine(const Invocation& invocation, std::ostream& err) {
     if (!invocation.busDirectory.empty()) {
         try {
             const std::vector<sim::DeviceFile> files = sim::LoadDeviceDirectory(invocation.busDirectory);
-            clock_ = std::make_unique<sim::FakeClock>();
+            if (sim::WantsRealTime(files)) {
+                clock_ = std::make_unique<sim::RealClock>();
+            } else {
+                clock_ = std::make_unique<sim::FakeClock>();
+            }
             bus_ = std::make_unique<sim::Bus>(*clock_);
             sim::AddDevicesToBus(*bus_, files);
         } catch (const sim::DeviceFileError& e) {

@@ -35,8 +35,9 @@ public:
     std::vector<std::string> flashFileProblems() const;
 
 private:
-    // A fake clock: simulated erase and program times pass at once.
-    std::unique_ptr<sim::FakeClock> clock_;
+    // A fake clock, on which simulated erase and program times pass at once,
+    // unless a device asks for the wall clock.
+    std::unique_ptr<sim::Clock> clock_;
     std::unique_ptr<sim::Bus> bus_;
     std::unique_ptr<Platform> devices_;
     std::ofstream traceFile_;

@@ -6,6 +6,7 @@
 #include "chip/firmware_image.h"
 #include "cli/commands.h"
 #include "cli/device_selection.h"
+#include "cli/guarded_procedure.h"
 #include "cli/output.h"
 #include "cli/terminal_sink.h"
 #include "flash/engine_options.h"
@@ -36,9 +37,12 @@ bool EndedInSuccess(RunProcedure procedure, const EngineOptions& options, std::s
 // Run on the engineering panel with "RD Version" ticked: the procedure of
 // the device's family, with the panel's options.
 int RunCommand(const Invocation& invocation, const CommandIo& io) {
+    // Declared first so that it is let go last, after the session's detach.
+    DeviceLock lock;
     std::optional<DiscoverySession> session;
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
     if (!path) return io.noSuchDevice(invocation);
+    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock)) return *refused;
 
     const ChipReadout readout = ReadChipStatus(path->c_str(), false, "");
     const uint8_t family = ChipFamilyOf(readout.chipId);
@@ -72,7 +76,7 @@ int RunCommand(const Invocation& invocation, const CommandIo& io) {
 
     bool success = false;
     std::string status;
-    {
+    const GuardedRun guarded = RunWriteGuarded(*path, [&] {
         TerminalStatusSink sink(io.out, io.terminal.outputIsTerminal && !invocation.json, false);
         if (procedure == RunProcedure::NvramKeepingUpdate) {
             // This engine is silent on success and on most failures; its
@@ -85,7 +89,9 @@ int RunCommand(const Invocation& invocation, const CommandIo& io) {
             success = EndedInSuccess(procedure, options, sink.statusText());
         }
         status = sink.statusText();
-    }
+    });
+    // A write held back from another device is no success, whatever the text.
+    if (guarded.deviceChanged) success = false;
 
     if (invocation.json) {
         io.out << JsonObject()
@@ -107,7 +113,7 @@ int RunCommand(const Invocation& invocation, const CommandIo& io) {
                << Field("status", Printable(status)) << '\n'
                << Field("result", success ? "succeeded" : "failed") << '\n';
     }
-    return success ? kExitSuccess : kExitFailed;
+    return FinishGuarded(invocation, io, *path, guarded, success ? kExitSuccess : kExitFailed);
 }
 
 }  // namespace vxe::cli

@@ -7,6 +7,7 @@
 #include "chip/chip_readout.h"
 #include "cli/commands.h"
 #include "cli/device_selection.h"
+#include "cli/guarded_procedure.h"
 #include "cli/output.h"
 #include "cli/terminal_sink.h"
 #include "flash/engine_options.h"
@@ -38,20 +39,25 @@ bool Confirmed(const Invocation& invocation, const CommandIo& io, const std::str
 // YES on one device: the readout the window has made before YES can be
 // pressed, then the update with the window's one-click settings.
 int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
+    // Declared first so that it is let go last, after the session's detach.
+    DeviceLock lock;
     std::optional<DiscoverySession> session;
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
     if (!path) return io.noSuchDevice(invocation);
+    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock)) return *refused;
 
     const ChipReadout readout = ReadChipStatus(path->c_str(), false, "");
     if (!Confirmed(invocation, io, *path, readout.chipId)) {
         return io.fail(invocation, kExitFailed, "not confirmed; nothing was written");
     }
 
+    CliHeaderKeeper keeper(*path, invocation, io.out, io.terminal.outputIsTerminal);
     EngineOptions options;
     options.amicFlashCode = readout.amicFlashCode.value_or(0);
+    options.headerKeeper = &keeper;
     int32_t outcome = 0;
     std::string status;
-    {
+    const GuardedRun guarded = RunWriteGuarded(*path, [&] {
         TerminalStatusSink sink(io.out, io.terminal.outputIsTerminal && !invocation.json, true);
         // The window's updating state: the bar starts at 0 and gets 20 at once,
         // the status field is cleared.
@@ -59,8 +65,9 @@ int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
         sink.setStatusText("");
         outcome = RunOneClickUpdate(path->c_str(), readout.chipId, options, sink);
         status = sink.statusText();
-    }
-    const bool done = outcome != 0;
+    });
+    if (!keeper.problem().empty()) io.fail(invocation, kExitFailed, keeper.problem());
+    const bool done = outcome != 0 && !guarded.deviceChanged;
     const std::string_view result = done ? kDoneText : kFailedText;
 
     if (invocation.json) {
@@ -70,6 +77,8 @@ int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
                       .addString("chipIdHex", HexWord(readout.chipId))
                       .addNumber("family", ChipFamilyOf(readout.chipId))
                       .addString("familyName", readout.chipName)
+                      .addString("oldHeaderFile", keeper.keptFile())
+                      .addBool("headerFromFile", keeper.usedFallback())
                       .addNumber("outcome", outcome)
                       .addString("status", status)
                       .addString("result", result)
@@ -78,10 +87,11 @@ int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
                << '\n';
     } else {
         io.out << Field("device", Printable(*path)) << '\n' << Field("chip", ChipSummary(readout.chipId)) << '\n';
+        if (keeper.usedFallback()) io.out << Field("header", "merged from " + Printable(invocation.headerFrom)) << '\n';
         if (!status.empty()) io.out << Field("status", Printable(status)) << '\n';
         io.out << result.substr(result.find_first_not_of(' ')) << '\n';
     }
-    return done ? kExitSuccess : kExitFailed;
+    return FinishGuarded(invocation, io, *path, guarded, done ? kExitSuccess : kExitFailed);
 }
 
 }  // namespace vxe::cli

@@ -325,15 +325,27 @@ int32_t HostDetach(const char* path) {
     return Out(path, cdb);
 }
 
+namespace {
+
+// One status poll; false when the node could not even be opened (the device
+// is gone), which no amount of waiting mends.
+bool PollFlashStatus(const char* path, uint8_t* status) {
+    int32_t transferred = -1;  // left alone by the transport when nothing was opened
+    In(path, VendorCdb(kFlashStatus), status, 1, &transferred);
+    return transferred >= 0;
+}
+
+}  // namespace
+
 int32_t WaitFlashReady(const char* path) {
     // Until a status byte has really come back the flash counts as busy, so
     // a device that does not answer never looks ready.
     uint8_t status = kFlashBusyBit;
-    FlashReadStatus(path, &status);
+    if (!PollFlashStatus(path, &status)) return 0;
     for (int32_t polls = 0; (status & kFlashBusyBit) != 0; ++polls) {
         if (polls == kFlashReadyPolls) return 0;
         CurrentPlatform().sleepMs(kFlashReadyPollMs);
-        FlashReadStatus(path, &status);
+        if (!PollFlashStatus(path, &status)) return 0;
     }
     return 1;
 }

@@ -72,7 +72,8 @@ int32_t HostAttach(const char* path);
 int32_t HostDetach(const char* path);
 
 // Polls the flash status every 10 ms until the busy bit clears, at most 500
-// re-polls. 1 ready, 0 still busy (or no status could be read at all).
+// re-polls. 1 ready, 0 still busy (or no status could be read at all); a
+// device that cannot be opened any more ends the wait at once with 0.
 inline constexpr int32_t kFlashReadyPolls = 500;
 inline constexpr uint32_t kFlashReadyPollMs = 10;
 int32_t WaitFlashReady(const char* path);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "chip/firmware_image.h"
 #include "device/buffers.h"
@@ -67,7 +68,8 @@ bool ProgramHeaderedImage(const char* device, std::span<const uint8_t> header, u
     return ProgramFlashImage(device, buffer.span(), pageSize, sink);
 }
 
-int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageSize, StatusSink& sink) {
+int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageSize, StatusSink& sink,
+                        HeaderKeeper* keeper) {
     // The image must be there and fit the 64 KB the update writes before
     // anything is sent: both paths erase before they program.
     std::array<uint8_t, 128> fresh{};
@@ -90,8 +92,17 @@ int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageS
 
     std::array<uint8_t, 128> current{};
     // Without the current header there is nothing sound to write: its
-    // device-specific bytes would be lost.
-    if (!SpiReadRange(device, 0, current)) return 0;
+    // device-specific bytes would be lost, unless a kept copy stands in.
+    const bool read = SpiReadRange(device, 0, current);
+    const bool own = read && HasHeaderSignature(current, FirmwareHeaderSize);
+    std::optional<std::array<uint8_t, 128>> kept;
+    if (!own && keeper != nullptr) kept = keeper->fallback();
+    if (kept) {
+        current = *kept;
+    } else if (!read) {
+        return 0;
+    }
+    if (own && keeper != nullptr && !keeper->keep(current)) return 0;
     const std::array<uint8_t, 128> header = BuildUpdateHeader(current, fresh, registerFlag);
 
     if (direct || chipRevision == kDirectRevision) return SpiUpdateImage(device, header) ? 1 : 0;
@@ -109,7 +120,8 @@ namespace vxe {
 int32_t RunOneClickUpdate(const char* device, uint16_t chipId, const EngineOptions& options, StatusSink& sink) {
     switch (ChipFamilyOf(chipId)) {
         case 10:
-            return RunVxe720Update(device, ChipRevisionOf(chipId), options.transferPageSize, sink);
+            return RunVxe720Update(device, ChipRevisionOf(chipId), options.transferPageSize, sink,
+                                   options.headerKeeper);
         case 13: case 6: case 7: case 1:
             return RunFlashUpdate(device, options, sink);
         default:

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "flash/engine_options.h"
 #include "flash/status_sink.h"
 
 namespace vxe {
@@ -41,8 +42,10 @@ bool ProgramHeaderedImage(const char* device, std::span<const uint8_t> header, u
 // the verified flash. Nothing is written when the controller probe (unless
 // the revision fixes the path), the configuration register or the current
 // header cannot be read. `chipRevision` is the revision of the last
-// identification.
-int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageSize, StatusSink& sink);
+// identification. A `keeper` gets the current header before anything is
+// changed and may offer one to merge when the device's own is gone.
+int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageSize, StatusSink& sink,
+                        HeaderKeeper* keeper = nullptr);
 
 }  // namespace vxe
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <utility>
 
@@ -90,6 +91,19 @@ std::vector<std::string> LinuxPlatform::enumerateInterfaces(InterfaceClass cls) 
 
 uint32_t LinuxPlatform::maxTransferLength(const char* path) {
     return path == nullptr ? kNoTransferLimit : SgTransferLimit(sysfsRoot_, path);
+}
+
+std::string LinuxPlatform::deviceIdentity(const char* path) {
+    if (path == nullptr) return {};
+    const std::string_view node(path);
+    constexpr std::string_view kSgPrefix = "/dev/sg";
+    if (!node.starts_with(kSgPrefix)) return std::string(node);
+    const std::string link = sysfsRoot_ + "/class/scsi_generic/" + std::string(node.substr(5)) + "/device";
+    char* resolved = ::realpath(link.c_str(), nullptr);
+    if (resolved == nullptr) return {};
+    std::string identity(resolved);
+    std::free(resolved);
+    return identity;
 }
 
 void LinuxPlatform::sleepMs(uint32_t milliseconds) {

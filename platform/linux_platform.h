@@ -22,6 +22,8 @@ public:
     PassThroughResult passThrough(const PassThroughRequest& request) override;
     std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override;
     uint32_t maxTransferLength(const char* path) override;
+    // The sysfs device an sg node belongs to (its device link resolved).
+    std::string deviceIdentity(const char* path) override;
     void sleepMs(uint32_t milliseconds) override;
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override;
     void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override;

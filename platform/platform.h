@@ -71,6 +71,12 @@ public:
         return kNoTransferLimit;
     }
 
+    // What the device behind `path` is, as the machine knows it: a name that
+    // stays the same while that device is attached and changes when the path
+    // is given to another one. Empty when no device answers to the path.
+    // A platform that cannot tell devices apart returns the path itself.
+    virtual std::string deviceIdentity(const char* path) { return path == nullptr ? std::string() : path; }
+
     virtual void sleepMs(uint32_t milliseconds) = 0;
 
     // A resource built into the program; an empty span when there is none.

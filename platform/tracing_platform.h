@@ -25,6 +25,7 @@ public:
     PassThroughResult passThrough(const PassThroughRequest& request) override;
     std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override { return inner_.enumerateInterfaces(cls); }
     uint32_t maxTransferLength(const char* path) override { return inner_.maxTransferLength(path); }
+    std::string deviceIdentity(const char* path) override { return inner_.deviceIdentity(path); }
     void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override {
         return inner_.findResource(name, type);

@@ -1,6 +1,9 @@
 #include "sim/bus.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <random>
 #include <stdexcept>
 
 namespace sim {
@@ -12,15 +15,30 @@ bool SamePath(const std::string& a, const std::string& b) {
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
+// Buses built in code are private to their process: their devices' identities
+// (which key the device locks) must not meet another process's.
+std::string BusToken(const Bus* bus) {
+    static const std::string process = [] {
+        std::random_device random;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        return std::to_string(random()) + "-" + std::to_string(now);
+    }();
+    return process + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(bus));
+}
+
 }  // namespace
 
 Bridge& Bus::add(std::string path, InterfaceClass cls, DeviceDescription description, bool usbStorage) {
     if (find(path) != nullptr) throw std::invalid_argument("a device with this path is already on the bus: " + path);
     auto bridge = std::make_shared<Bridge>(std::move(description), clock_);
     Bridge& added = *bridge;
-    devices_.push_back(BusDevice{path, cls, usbStorage, true, std::move(bridge)});
+    devices_.push_back(BusDevice{path, cls, usbStorage, true, std::move(bridge), "sim:" + BusToken(this) + ":" + path, std::nullopt});
     notify(BusEvent{BusEventKind::Arrival, std::move(path)});
     return added;
+}
+
+void Bus::giveToAnotherDevice(const std::string& path) {
+    if (BusDevice* device = find(path)) device->identity += "+another";
 }
 
 void Bus::unplug(const std::string& path) {

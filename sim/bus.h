@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,12 @@ struct BusDevice {
     bool usbStorage = true;  // false: a disk of another driver, never enumerated
     bool plugged = true;
     std::shared_ptr<Bridge> bridge;
+    // Who the device is to the machine (the description file on a bus built
+    // from files); the platform reports it as the device's identity.
+    std::string identity;
+    // After this many commands to the bridge the path belongs to another
+    // device: the identity changes, the bridge goes on answering.
+    std::optional<uint64_t> givenAwayAfter;
 };
 
 enum class BusEventKind : uint8_t { Arrival, Removal };
@@ -44,6 +51,9 @@ public:
     void unplug(const std::string& path);
     void plug(const std::string& path);
     void remove(const std::string& path);
+    // The path now names another device (an enclosure pulled and its node
+    // number given to the next one plugged): its identity changes at once.
+    void giveToAnotherDevice(const std::string& path);
 
     // Plugged, present (not vanished) USB storage devices of one class, in the
     // order they were added.

@@ -314,6 +314,10 @@ const Key kKeys[] = {
      }},
     {"usb-storage", Stage::Override, false, false,
      [](Context& c, const Entry& e) { c.device.usbStorage = YesNo(c, e); }},
+    {"real-time", Stage::Override, false, false,
+     [](Context& c, const Entry& e) { c.device.realTime = YesNo(c, e); }},
+    {"given-away-after", Stage::Override, false, false,
+     [](Context& c, const Entry& e) { c.device.givenAwayAfter = ValueIn(c, e, 0, UINT64_MAX); }},
     {"flash-file", Stage::Override, false, false,
      [](Context& c, const Entry& e) {
          if (e.value.empty()) c.fail(e, "the file name is empty");
@@ -581,10 +585,20 @@ std::vector<DeviceFile> LoadDeviceDirectory(const std::string& directory) {
     return files;
 }
 
+bool WantsRealTime(const std::vector<DeviceFile>& files) {
+    return std::any_of(files.begin(), files.end(), [](const DeviceFile& file) { return file.realTime; });
+}
+
 void AddDevicesToBus(Bus& bus, const std::vector<DeviceFile>& files) {
     for (const DeviceFile& file : files) {
         Bridge& bridge = bus.add(file.path, file.interfaceClass, file.description, file.usbStorage);
         bridge.faults() = file.faults;
+        if (BusDevice* added = bus.find(file.path)) {
+            std::error_code absent;
+            const fs::path absolute = fs::absolute(file.fileName, absent);
+            added->identity = "file:" + (absent ? file.fileName : absolute.lexically_normal().string());
+            added->givenAwayAfter = file.givenAwayAfter;
+        }
         if (file.flashFile.empty()) continue;
         const std::string problem = file.fileName + ":" + std::to_string(file.flashFileLine) + ": flash-file: \"" +
                                     file.flashFile + "\" ";

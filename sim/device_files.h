@@ -4,6 +4,7 @@
 // describes every key.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,6 +26,8 @@ struct DeviceFile {
     Faults faults;
     std::string flashFile;  // empty: the flash lives in memory only
     int flashFileLine = 0;  // where the description names it
+    bool realTime = false;  // the device's times pass on the wall clock
+    std::optional<uint64_t> givenAwayAfter;  // the path names another device after this many commands
 };
 
 // A description that cannot be used. The message names the file, the line
@@ -50,7 +53,10 @@ std::vector<DeviceFile> LoadDeviceDirectory(const std::string& directory);
 // files (read now, written back after every command that changes the flash;
 // a missing file is an erased flash, created on the first change). A flash
 // file that cannot be read or does not hold exactly the flash's size throws
-// DeviceFileError.
+// DeviceFileError. Each device's identity is its description file.
 void AddDevicesToBus(Bus& bus, const std::vector<DeviceFile>& files);
+
+// True when a device asks for the wall clock: the whole bus then runs on it.
+bool WantsRealTime(const std::vector<DeviceFile>& files);
 
 }  // namespace sim

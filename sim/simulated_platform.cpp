@@ -70,6 +70,16 @@ PassThroughResult SimulatedPlatform::passThrough(const PassThroughRequest& reque
     return result;
 }
 
+std::string SimulatedPlatform::deviceIdentity(const char* path) {
+    if (path == nullptr) return {};
+    const sim::BusDevice* device = bus_.find(path);
+    if (device == nullptr || !device->plugged || !device->bridge->present()) return {};
+    if (device->givenAwayAfter && device->bridge->commandCount() >= *device->givenAwayAfter) {
+        return device->identity + "+another";
+    }
+    return device->identity;
+}
+
 uint32_t SimulatedPlatform::maxTransferLength(const char* path) {
     if (path == nullptr) return kNoTransferLimit;
     for (const auto& [limited, bytes] : transferLimits_) {

@@ -45,16 +45,18 @@ void ShowMessageBox(std::string_view text, std::string_view caption, MessageIcon
 }
 
 int RunMainWindow() {
+    int status = 0;
     try {
         std::unique_ptr<TR84xFwTool> window = std::make_unique<TR84xFwTool>();
         window->show();
         QApplication::exec();
+        status = window->ExitStatus();  // 128 + a signal held back during an update
     } catch (const std::exception& error) {
         ShowErrorBox(error.what());
     } catch (...) {
         ShowErrorBox({});
     }
-    return 0;
+    return status;
 }
 
 }  // namespace vxe

@@ -16,6 +16,7 @@
 #include "flash/one_click_update.h"
 #include "app/discovery_pass.h"
 #include "ui/engineering_layout.h"
+#include "ui/shown_result.h"
 #include "app/size_settings.h"
 
 namespace vxe {
@@ -96,8 +97,12 @@ void TR84xFwTool::BuildForm() {
 
 void TR84xFwTool::BindEvents() {
     using Handler = void (TR84xFwTool::*)(QObject*);
+    // A click or choice of the user's means the last result has been seen.
     const auto onClick = [this](QAbstractButton* button, Handler handler) {
-        connect(button, &QAbstractButton::clicked, this, [this, button, handler] { (this->*handler)(button); });
+        connect(button, &QAbstractButton::clicked, this, [this, button, handler] {
+            resultOnScreen_ = false;
+            (this->*handler)(button);
+        });
     };
     // A check box raises its click for every real change of its state, also
     // one made by code; setting the state it already has raises nothing.
@@ -107,7 +112,10 @@ void TR84xFwTool::BindEvents() {
     // Only the user's choice raises a change: selecting an item from code
     // stays silent, so callers that fill a list run the readout themselves.
     const auto onUserChoice = [this](QComboBox* box, Handler handler) {
-        connect(box, &QComboBox::activated, this, [this, box, handler] { (this->*handler)(box); });
+        connect(box, &QComboBox::activated, this, [this, box, handler] {
+            resultOnScreen_ = false;
+            (this->*handler)(box);
+        });
     };
 
     onClick(RefreshBtn, &TR84xFwTool::RefreshBtnClick);
@@ -147,6 +155,16 @@ void TR84xFwTool::RefreshBtnClick(QObject* sender) {
         refreshPending_ = true;
         return;
     }
+    if (!resultOnScreen_) {
+        RefreshDeviceList(sender);
+        return;
+    }
+    ShownResult shown(*this);
+    RefreshDeviceList(sender);
+    shown.restore();
+}
+
+void TR84xFwTool::RefreshDeviceList(QObject* sender) {
     replugLable1->hide();
     ExtBtn->hide();
     devLable->show();
@@ -196,9 +214,14 @@ void TR84xFwTool::ShowPrompt(bool listed, bool alreadyUpdated) {
 }
 
 void TR84xFwTool::EraseButtonClick(QObject*) {
-    if (!BeginUpdate()) return;
+    UpdateSlot slot(*this);
+    if (!slot.held()) return;
     const uint16_t chipId = ChipId;
     const DeviceEntry* row = SelectedRow();
+    // The path as YES was pressed, whatever the table holds later.
+    const std::string device = row != nullptr ? row->DevicePath : "";
+    int32_t outcome = 0;
+    bool ran = true;
 
     EraseButton->setEnabled(false);
     devLable->hide();
@@ -208,9 +231,21 @@ void TR84xFwTool::EraseButtonClick(QObject*) {
     StatusEdit->clear();
     EraseOnly = 0;
 
-    const int32_t outcome = row != nullptr ? RunOneClickUpdate(row->DevicePath, chipId, CurrentEngineOptions(), *this)
-                                           : 0;
+    if (row != nullptr) {
+        ran = RunGuarded(device.c_str(), true, [&](HeaderKeeper* keeper) {
+            EngineOptions options = CurrentEngineOptions();
+            options.headerKeeper = keeper;
+            outcome = RunOneClickUpdate(device.c_str(), chipId, options, *this);
+        });
+    }
     FwUpdatBar->hide();
+    if (!ran) {
+        // Nothing was sent: the one-click set stays as it was, YES offered again.
+        devLable->show();
+        EraseButton->setEnabled(true);
+        slot.end();
+        return;
+    }
     if (outcome != 0) {
         replugLable1->show();
         ExtBtn->show();
@@ -225,9 +260,10 @@ void TR84xFwTool::EraseButtonClick(QObject*) {
         SetTextColor(devLable, kPureRed);
         devLable->setText(QStringLiteral("                     Update    fail!!"));
         devLable->show();
+        resultOnScreen_ = true;
     }
     EraseButton->setEnabled(true);
-    EndUpdate();
+    slot.end();
 }
 
 void TR84xFwTool::RdCheckBoxClick(QObject* sender) {
@@ -315,6 +351,14 @@ void TR84xFwTool::FormCreate(QObject*) {
 }
 
 void TR84xFwTool::WMDeviceChange(uint32_t eventCode) {
+    if (eventCode == DBT_DEVICEREMOVECOMPLETE) {
+        // The notice does not say which device left, and its node may be
+        // given to the next one plugged: no row is detached at the end until
+        // a refresh has found it again.
+        for (DeviceEntry& row : DeviceTable) row.DetachAtExit = 0;
+    }
+    // A device plugged in after an update has ended: the user has moved on.
+    if (eventCode == DBT_DEVICEARRIVAL && !updateRunning_) resultOnScreen_ = false;
     if (eventCode == DBT_DEVICEARRIVAL || eventCode == DBT_DEVICEREMOVECOMPLETE) RefreshBtnClick(RefreshBtn);
 }
 
@@ -337,7 +381,13 @@ void TR84xFwTool::EndUpdate() {
     }
     if (readoutPending_) {
         readoutPending_ = false;
-        UpdateBtnCheck(readoutSender_);
+        if (!resultOnScreen_) {
+            UpdateBtnCheck(readoutSender_);
+        } else {
+            ShownResult shown(*this);
+            UpdateBtnCheck(readoutSender_);
+            shown.restore();
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -77,6 +78,34 @@ public:
     void EndUpdate();
     bool UpdateRunning() const { return updateRunning_; }
 
+    // The update slot for one handler: taken when built, given back when the
+    // handler ends, also when an exception leaves it (without the pending
+    // refresh then, which could throw in its turn), so the window can always
+    // be closed afterwards.
+    class UpdateSlot {
+    public:
+        explicit UpdateSlot(TR84xFwTool& window) : window_(window), held_(window.BeginUpdate()) {}
+        ~UpdateSlot() {
+            if (held_) window_.updateRunning_ = false;
+        }
+        UpdateSlot(const UpdateSlot&) = delete;
+        UpdateSlot& operator=(const UpdateSlot&) = delete;
+        bool held() const { return held_; }
+        // The normal end: EndUpdate with what it runs.
+        void end() {
+            held_ = false;
+            window_.EndUpdate();
+        }
+
+    private:
+        TR84xFwTool& window_;
+        bool held_;
+    };
+
+    // The exit status the program ends with: 0, or 128 + a signal that came
+    // while the flash was being written and was held back to the end.
+    int ExitStatus() const { return exitStatus_; }
+
     // What the procedures read from the window, as plain values.
     EngineOptions CurrentEngineOptions() const;
     // The device row selected in DeviceList, or null when none is.
@@ -132,12 +161,25 @@ private:
     void BindEvents();
     void RunStartupSteps();
     void ShowPrompt(bool listed, bool alreadyUpdated);
+    void RefreshDeviceList(QObject* sender);
+
+    // Runs a procedure that writes the device's flash under the shared
+    // guards: the device lock (false, and the window says why, when another
+    // procedure holds the device), held-back signals, the sleep inhibitor,
+    // writes only to the device it started on. With `keepHeader` the
+    // procedure gets a keeper for the device's old header.
+    bool RunGuarded(const char* device, bool keepHeader, const std::function<void(HeaderKeeper*)>& procedure);
+    void ShowDeviceBusy(const std::string& why);
 
     bool updateRunning_ = false;
     bool refreshPending_ = false;
     bool readoutPending_ = false;
     QObject* readoutSender_ = nullptr;
     bool closeRequested_ = false;
+    // The last update's result stays on screen through refreshes until the
+    // user acts or a device arrives after it.
+    bool resultOnScreen_ = false;
+    int exitStatus_ = 0;
     std::unique_ptr<DeviceNotificationSource> notifications_;
 };
 

@@ -66,7 +66,8 @@ void TR84xFwTool::BackupBtnClick(QObject*) {
 void TR84xFwTool::UpdateBtnClick(QObject*) {
     // One update at a time: pressed while YES or another Run works, Run
     // starts nothing and leaves the running one's status alone.
-    if (!BeginUpdate()) return;
+    UpdateSlot slot(*this);
+    if (!slot.held()) return;
     UpdateBtn->setEnabled(false);
     CurrentPlatform().debugOutput("Update Btn Press\n");
     const uint8_t family = ChipFamily();
@@ -75,11 +76,16 @@ void TR84xFwTool::UpdateBtnClick(QObject*) {
     // With no device at all the list shows only its placeholder item, and
     // row 0 may still name a device that has gone since.
     if (DeviceCount != 0 && row != nullptr) {
-        RunForFamily(row->DevicePath, family, FlashTypeList->currentIndex(), CurrentEngineOptions(), *this,
-                     NvramSkip);
+        const std::string device = row->DevicePath;
+        RunGuarded(device.c_str(), false, [&](HeaderKeeper*) {
+            RunForFamily(device.c_str(), family, FlashTypeList->currentIndex(), CurrentEngineOptions(), *this,
+                         NvramSkip);
+        });
+        // Run's only report is the status field: it outlasts a postponed refresh.
+        resultOnScreen_ = true;
     }
     UpdateBtn->setEnabled(true);
-    EndUpdate();
+    slot.end();
 }
 
 void TR84xFwTool::EraseOnlyCheckClick(QObject* sender) {

@@ -1,5 +1,6 @@
 #include "tests/cli/cli_fixture.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -16,6 +17,7 @@ void CliTest::SetUp() {
     dir = fs::path(::testing::TempDir()) / "cli_test" / (std::string(info->test_suite_name()) + "." + info->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
+    setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);  // where YES keeps old headers
 }
 
 void CliTest::TearDown() { fs::remove_all(dir); }

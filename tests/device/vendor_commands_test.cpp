@@ -195,9 +195,19 @@ TEST_F(WaitFlashReadyTest, ReadyAtOnceSendsOneCommand) {
     EXPECT_EQ(machine.platform.sleptMs(), 0u);
 }
 
-TEST_F(WaitFlashReadyTest, NoAnswerAtAllIsNotReady) {
+// A device that is gone (pulled mid-update) ends the wait at once instead of
+// freezing the window for five seconds; one that answers with errors is
+// waited for, since it may come back.
+TEST_F(WaitFlashReadyTest, GoneDeviceEndsTheWaitAtOnceAFailingOneIsWaitedFor) {
     bridge.faults().vanishFrom = bridge.commandCount();
     EXPECT_EQ(WaitFlashReady(p()), 0);
+    EXPECT_EQ(machine.platform.sleptMs(), 0u);
+
+    bridge.faults().vanishFrom.reset();
+    bridge.faults().failMatching.push_back(sim::CommandMatch{0xFF, std::nullopt});
+    bridge.clearLog();
+    EXPECT_EQ(WaitFlashReady(p()), 0);
+    EXPECT_EQ(statusReads(), 501u);
     EXPECT_EQ(machine.platform.sleptMs(), 5000u);
 }
 

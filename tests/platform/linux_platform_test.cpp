@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <string>
 
+#include "sysfs_tree.h"
+
 namespace vxe {
 namespace {
 
@@ -84,3 +86,25 @@ TEST(LinuxPlatformMessages, WithoutPresenterTheTextReachesStderr) {
 
 }  // namespace
 }  // namespace vxe
+
+namespace vxe::test {
+namespace {
+
+// The identity of an sg node is the SCSI device its link resolves to; a node
+// whose device went has none, and a node given to another device gets that one's.
+TEST(LinuxDeviceIdentity, FollowsTheNodesDeviceLink) {
+    SysfsTree tree;
+    const fs::path first = tree.scsiDevice(tree.usbInterface("1-1", "usb-storage"), 3, 2, "0\n");
+    LinuxPlatform platform(tree.root().string());
+    EXPECT_EQ(platform.deviceIdentity("/dev/sg2"), fs::canonical(first).string());
+    EXPECT_EQ(platform.deviceIdentity("/dev/sg7"), "");
+
+    fs::remove(tree.root() / "class/scsi_generic/sg2");
+    EXPECT_EQ(platform.deviceIdentity("/dev/sg2"), "");
+    const fs::path second = tree.scsiDevice(tree.usbInterface("1-2", "usb-storage"), 4, 2, "0\n");
+    EXPECT_EQ(platform.deviceIdentity("/dev/sg2"), fs::canonical(second).string());
+    EXPECT_EQ(platform.deviceIdentity("/tmp/not-an-sg-node"), "/tmp/not-an-sg-node");
+}
+
+}  // namespace
+}  // namespace vxe::test

@@ -1,0 +1,41 @@
+// What stands around one procedure that changes a device's flash, for both
+// front ends: termination signals held back to its end, the machine kept
+// from sleeping or shutting down, and every write checked to go to the device
+// the procedure started on. The device lock is taken earlier (DeviceLock),
+// before anything is sent, and held for longer.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/device_lock.h"
+#include "app/identity_guard.h"
+#include "app/interruption_guard.h"
+#include "app/sleep_inhibitor.h"
+
+namespace vxe {
+
+class WriteGuard {
+public:
+    explicit WriteGuard(const char* device) : identity_(device) {}
+
+    int deferredSignal() const { return interruption_.deferredSignal(); }
+    bool deviceChanged() const { return identity_.deviceChanged(); }
+
+private:
+    InterruptionGuard interruption_;
+    SleepInhibitor inhibitor_;
+    IdentityGuard identity_;
+};
+
+// "/dev/sg2 now belongs to another device; the update stopped there"
+std::string DeviceChangedNote(std::string_view device);
+
+// The lock for a device, keyed by what the platform calls its identity (the
+// path when the device does not answer). No command is sent.
+DeviceLock LockDevice(const char* device);
+
+// "another procedure is working on /dev/sg2 (lock /run/lock/...); nothing was sent"
+std::string LockRefusal(const DeviceLock& lock, std::string_view device);
+
+}  // namespace vxe

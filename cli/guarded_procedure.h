@@ -1,0 +1,63 @@
+// One device's procedure under the guards both front ends share: the device
+// lock from before the first command to the end, and around the part that
+// writes the flash the held-back signals, the sleep inhibitor and the check
+// that every write still goes to the same device.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "app/device_lock.h"
+#include "flash/engine_options.h"
+
+namespace vxe::cli {
+
+struct CommandIo;
+struct Invocation;
+
+// The device lock, or the exit status of the refusal (already reported).
+std::optional<int> RefuseUnlessLocked(const Invocation& invocation, const CommandIo& io, const std::string& device,
+                                      DeviceLock& lock);
+
+struct GuardedRun {
+    int deferredSignal = 0;
+    bool deviceChanged = false;
+};
+
+// Runs `writeFlash` under the write guard.
+GuardedRun RunWriteGuarded(const std::string& device, const std::function<void()>& writeFlash);
+
+// Reports what the guard saw (on the error stream) and gives the exit status:
+// the signal's when one was held back, `status` otherwise.
+int FinishGuarded(const Invocation& invocation, const CommandIo& io, const std::string& device, const GuardedRun& run,
+                  int status);
+
+// YES's header keeping for the command line: the device's header goes to a
+// file under the state folder, named on the output as soon as it is written;
+// --header-from offers a header to merge.
+class CliHeaderKeeper final : public HeaderKeeper {
+public:
+    // `terminal`: `out` is a terminal, where the progress line is being drawn.
+    CliHeaderKeeper(std::string device, const Invocation& invocation, std::ostream& out, bool terminal);
+
+    bool keep(std::span<const uint8_t, 128> header) override;
+    std::optional<std::array<uint8_t, 128>> fallback() override;
+
+    const std::string& keptFile() const { return keptFile_; }
+    const std::string& problem() const { return problem_; }
+    bool usedFallback() const { return usedFallback_; }
+
+private:
+    std::string device_;
+    std::optional<std::array<uint8_t, 128>> fallback_;
+    std::ostream& out_;
+    bool json_;
+    bool terminal_;
+    std::string keptFile_;
+    std::string problem_;
+    bool usedFallback_ = false;
+};
+
+}  // namespace vxe::cli

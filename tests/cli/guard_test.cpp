@@ -1,0 +1,195 @@
+// What stands around a procedure that writes flash, seen from the command
+// line: the kept header and --header-from, the device lock, held-back
+// signals, and writes that never follow a node to another device. The
+// signal and the second process are real: the program runs as its own
+// process over a bus on the wall clock.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "tests/cli/cli_fixture.h"
+
+extern char** environ;
+
+namespace vxe::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::vector<uint8_t> FactoryFlash() {
+    std::vector<uint8_t> flash(0x10000);
+    for (size_t i = 0; i < flash.size(); ++i) flash[i] = static_cast<uint8_t>(i * 7 + 3);
+    flash[0x7E] = 'C';
+    flash[0x7F] = 'V';
+    return flash;
+}
+
+std::string ReadText(const std::filesystem::path& file) {
+    const std::vector<uint8_t> bytes = ReadFile(file);
+    return {bytes.begin(), bytes.end()};
+}
+
+// The value of a "key:   value" line of the text output.
+std::string FieldValue(const std::string& out, const std::string& key) {
+    for (const std::string& line : Lines(out)) {
+        if (line.rfind(key + ":", 0) == 0) return line.substr(line.find_first_not_of(' ', key.size() + 1));
+    }
+    return {};
+}
+
+// fwupdate-cli as its own process, its output in files.
+class CliProcess {
+public:
+    CliProcess(const std::vector<std::string>& args, const std::filesystem::path& outFile,
+               const std::filesystem::path& errFile)
+        : out_(outFile) {
+        std::vector<std::string> argv{VXE_CLI_BINARY};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> raw;
+        for (std::string& a : argv) raw.push_back(a.data());
+        raw.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        EXPECT_EQ(posix_spawn(&pid_, raw[0], &actions, nullptr, raw.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~CliProcess() {
+        if (pid_ > 0) wait();
+    }
+
+    // True once the output holds `text`; the program writes it as it goes.
+    bool waitForOutput(const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (ReadText(out_).find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    void signal(int number) { ::kill(pid_, number); }
+    // The exit status, or -1 when the program did not exit by itself.
+    int wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    std::filesystem::path out_;
+    pid_t pid_ = -1;
+};
+
+using WriteGuards = CliTest;
+
+constexpr const char* kEnclosure = "profile = vxe720-enclosure\nflash-file = enclosure.bin\n";
+// Slow enough on the wall clock (about a second for YES) to be caught mid-update.
+constexpr const char* kSlowEnclosure =
+    "profile = vxe720-enclosure\nflash-file = enclosure.bin\ntiming = small-spi-nor\nreal-time = yes\n";
+
+TEST_F(WriteGuards, KeptHeaderIsNamedBeforeTheUpdateAndBringsTheConfigurationBack) {
+    device("enclosure.device", kEnclosure);
+    writeFlash("enclosure.bin", FactoryFlash());
+    const CliResult first = runOnBus({"update", "enclosure", "--yes"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string kept = FieldValue(first.out, "old header");
+    ASSERT_FALSE(kept.empty()) << first.out;
+    EXPECT_EQ(Lines(first.out).front().rfind("old header:", 0), 0u);  // before anything else is said
+    const std::vector<uint8_t> factory = FactoryFlash();
+    EXPECT_EQ(ReadFile(kept), std::vector<uint8_t>(factory.begin(), factory.begin() + 128));
+    const std::vector<uint8_t> updated = readFlash("enclosure.bin");
+
+    // The header is gone (an update cut off after its erase): the kept one
+    // gives the same flash as the first update did.
+    std::vector<uint8_t> stranded = FactoryFlash();
+    std::fill(stranded.begin(), stranded.end(), 0xFF);
+    writeFlash("enclosure.bin", stranded);
+    const CliResult back = runOnBus({"update", "enclosure", "--yes", "--header-from", kept});
+    EXPECT_EQ(back.status, 0) << back.err;
+    EXPECT_THAT(back.out, HasSubstr("merged from " + kept));
+    EXPECT_EQ(readFlash("enclosure.bin"), updated);
+
+    // Only a file that begins with a signed header is offered; nothing is sent otherwise.
+    writeFlash("not-a-header.bin", std::vector<uint8_t>(128, 0x5A));
+    const CliResult refused = runOnBus({"update", "enclosure", "--yes", "--header-from", path("not-a-header.bin")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_THAT(refused.err, HasSubstr("--header-from"));
+    EXPECT_FALSE(refused.commandRan);
+}
+
+TEST_F(WriteGuards, NothingIsWrittenOnceTheNodeBelongsToAnotherDevice) {
+    device("enclosure.device", kEnclosure);
+    writeFlash("enclosure.bin", FactoryFlash());
+    const size_t whole = runOnBus({"update", "enclosure", "--yes"}).logs["enclosure"].size();
+    const size_t handOver = whole / 2;  // well inside the erase and program part
+
+    device("enclosure.device", std::string(kEnclosure) + "given-away-after = " + std::to_string(handOver) + "\n");
+    writeFlash("enclosure.bin", FactoryFlash());
+    CliResult r = runOnBus({"update", "enclosure", "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("enclosure now belongs to another device"));
+    EXPECT_EQ(Lines(r.out).back(), "Update    fail!!");
+    for (const sim::LogEntry& entry : r.logs["enclosure"]) {
+        if (entry.index >= handOver) {
+            EXPECT_TRUE(entry.command.dataIn) << "write at command " << entry.index;
+        }
+    }
+}
+
+TEST_F(WriteGuards, SignalDuringTheUpdateWaitsForTheVerifiedFlash) {
+    // What the update writes when nothing interrupts it.
+    std::filesystem::create_directories(dir / "twin");
+    std::ofstream(dir / "twin" / "enclosure.device") << kEnclosure;
+    std::ofstream(dir / "twin" / "enclosure.bin", std::ios::binary)
+        .write(reinterpret_cast<const char*>(FactoryFlash().data()), 0x10000);
+    ASSERT_EQ(run({"update", "enclosure", "--yes", "--bus", (dir / "twin").string()}).status, 0);
+    const std::vector<uint8_t> expected = ReadFile(dir / "twin" / "enclosure.bin");
+
+    device("enclosure.device", kSlowEnclosure);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        writeFlash("enclosure.bin", FactoryFlash());
+        CliProcess cli({"update", "enclosure", "--yes", "--bus", dir.string()}, dir / "out.txt", dir / "err.txt");
+        ASSERT_TRUE(cli.waitForOutput("old header:"));  // written just before the first erase
+        cli.signal(signal);
+        EXPECT_EQ(cli.wait(), 128 + signal);
+        const std::string out = ReadText(dir / "out.txt");
+        EXPECT_EQ(Lines(out).back(), "Please power cycle the device");
+        EXPECT_THAT(ReadText(dir / "err.txt"),
+                    HasSubstr(std::string(signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                              " came while the flash was being written; the procedure was finished first"));
+        EXPECT_EQ(readFlash("enclosure.bin"), expected);
+    }
+}
+
+TEST_F(WriteGuards, SecondProcessOnTheSameDeviceIsRefusedWithNothingSent) {
+    device("enclosure.device", kSlowEnclosure);
+    writeFlash("enclosure.bin", FactoryFlash());
+    CliProcess first({"update", "enclosure", "--yes", "--bus", dir.string()}, dir / "out.txt", dir / "err.txt");
+    ASSERT_TRUE(first.waitForOutput("old header:"));
+
+    CliProcess second({"update", "enclosure", "--yes", "--bus", dir.string(), "--trace", path("second.trace")},
+                      dir / "out2.txt", dir / "err2.txt");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(second.wait(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));  // no waiting for the lock
+    EXPECT_THAT(ReadText(dir / "err2.txt"), HasSubstr("another procedure is working on enclosure"));
+    EXPECT_EQ(ReadText(dir / "second.trace"), "");
+    EXPECT_EQ(first.wait(), 0);
+    EXPECT_EQ(Lines(ReadText(dir / "out.txt")).back(), "Please power cycle the device");
+}
+
+}  // namespace
+}  // namespace vxe::test
