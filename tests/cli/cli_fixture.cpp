@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "platform/embedded_resources.h"
 #include "sim/bus.h"
 
 namespace vxe::test {
@@ -66,6 +67,8 @@ std::vector<uint8_t> ReadFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+bool BuiltInImage(const std::string& name) { return !FindBuiltInResource(name, "FW").empty(); }
 
 size_t WritesIn(const std::vector<sim::LogEntry>& log) {
     size_t writes = 0;

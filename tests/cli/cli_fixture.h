@@ -45,6 +45,8 @@ protected:
 
 std::vector<std::string> Lines(const std::string& text);
 std::vector<uint8_t> ReadFile(const std::filesystem::path& file);
+// The program was built with this engine image (the engine-images preset).
+bool BuiltInImage(const std::string& name);
 // Every command that changes the flash.
 size_t WritesIn(const std::vector<sim::LogEntry>& log);
 

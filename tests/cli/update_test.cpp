@@ -78,7 +78,8 @@ TEST_F(UpdateCommand, ReportsTheWindowsFailureLine) {
     const CliResult json = runOnBus({"update", "enclosure", "--yes", "--json"});
     EXPECT_EQ(json.status, 1);
     EXPECT_THAT(json.out, HasSubstr("\"outcome\":0,\"status\":\"\",\"result\":\"                     Update    fail!!\","
-                                    "\"success\":false}"));
+                                    "\"success\":false,\"messages\":[],\"error\":{\"message\":\"Update    fail!!\","
+                                    "\"status\":1}}"));
 
     // A family YES does not serve fails without a write.
     device("enclosure.device", "profile = family\nfamily = 4\n");
