@@ -1,6 +1,7 @@
 #include "app/extra_images.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "chip/chip_identification.h"
 #include "chip/firmware_image.h"
@@ -44,6 +45,7 @@ std::vector<uint16_t> ChipsFittingImage(std::string_view name, const std::string
 
 std::string ExtraImageProblem(std::string_view name, const std::string& file) {
     if (!IsExtraImageName(name)) return std::string(name) + " is not an image the update engines use";
+    if (!std::ifstream(file, std::ios::binary)) return "\"" + file + "\" (" + std::string(name) + ") cannot be read";
     if (!ChipsFittingImage(name, file).empty()) return {};
     std::string chips;
     for (const uint16_t chipId : ChipsUsingImage(name)) chips += (chips.empty() ? "" : ", ") + ChipText(chipId);
