@@ -72,7 +72,7 @@ int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err, 
     }
 
     try {
-        cli::Machine machine(invocation, err);
+        cli::Machine machine(invocation, err, terminal.devices);
         const ScopedPlatform installed(machine.platform());
         const cli::NoticeCapture notices;
         const cli::CommandIo io{out, err, terminal, notices};

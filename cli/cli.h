@@ -14,6 +14,8 @@ class Bus;
 
 namespace vxe {
 
+class Platform;
+
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailed = 1;     // the operation ran and failed, or was declined
 inline constexpr int kExitUsage = 2;      // bad command line or device description; nothing sent
@@ -28,6 +30,9 @@ struct CliTerminal {
     // Called when the command is done, while a simulated bus still exists
     // (the tests look at the simulator's command logs through it).
     std::function<void(sim::Bus&)> inspectBus;
+    // Tests: the devices to work on instead of the machine's (--bus still
+    // takes precedence). The fault sweep drives the command line this way.
+    Platform* devices = nullptr;
 };
 
 // `args` are the arguments after the program name. Results go to `out`,

@@ -87,7 +87,7 @@ std::string NoticesJson(const std::vector<Notice>& notices) {
     return JsonArray(elements);
 }
 
-Machine::Machine(const Invocation& invocation, std::ostream& err) {
+Machine::Machine(const Invocation& invocation, std::ostream& err, Platform* devices) {
     if (!invocation.busDirectory.empty()) {
         try {
             const std::vector<sim::DeviceFile> files = sim::LoadDeviceDirectory(invocation.busDirectory);
@@ -101,11 +101,11 @@ Machine::Machine(const Invocation& invocation, std::ostream& err) {
         auto simulated = std::make_unique<SimulatedPlatform>(*bus_);
         LoadBusImages(invocation.busDirectory, *simulated);
         devices_ = std::move(simulated);
-    } else {
+    } else if (devices == nullptr) {
         devices_ = std::make_unique<MachinePlatform>();
     }
 
-    Platform* inner = devices_.get();
+    Platform* inner = devices_ ? devices_.get() : devices;
     if (!invocation.traceFile.empty()) {
         traceFile_.open(invocation.traceFile, std::ios::out | std::ios::trunc);
         if (!traceFile_) throw UsageError("--trace: cannot write \"" + invocation.traceFile + "\"");

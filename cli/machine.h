@@ -47,7 +47,8 @@ class Machine {
 public:
     // Throws UsageError when the description files, the images beside them
     // or the trace file cannot be used. Nothing is sent to any device here.
-    Machine(const Invocation& invocation, std::ostream& err);
+    // `devices`, when given, stands in for the machine's own devices.
+    Machine(const Invocation& invocation, std::ostream& err, Platform* devices = nullptr);
     ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
