@@ -10,7 +10,6 @@
 namespace vxe {
 namespace {
 
-constexpr uint8_t kTargetFamily = 10;
 constexpr int32_t kInquiryLength = 40;
 constexpr size_t kNameLength = 24;  // vendor and product identification
 constexpr const char* kItemPrefix = "<<USB>> ";
@@ -53,6 +52,7 @@ DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
 
         if (IsFirmwareCurrent(path)) {
             result.alreadyUpdated = true;  // not listed: the next device takes this row
+            result.current.push_back({path, kItemPrefix + std::string(name, strnlen(name, kNameLength))});
             continue;
         }
         result.items.push_back(kItemPrefix + std::string(name, strnlen(name, kNameLength)));

@@ -11,13 +11,25 @@
 
 namespace vxe {
 
+// The family of the VXE720 enclosures the one-click update is for.
+inline constexpr uint8_t kTargetFamily = 10;
+
 // True when identification names the VXE731/720 family.
 bool IsTargetChip(const char* path);
+
+// A target device the pass found, with its list item.
+struct ListedDevice {
+    std::string path;
+    std::string item;
+};
 
 struct DiscoveryResult {
     int32_t deviceCount = 0;          // candidate paths, disk and CD-ROM class
     std::vector<std::string> items;   // "<<USB>> " and the name, one per listed row
     bool alreadyUpdated = false;      // a target device already holds the firmware
+    // The target devices left out because their flash holds the firmware,
+    // in the order found (the window shows none of them).
+    std::vector<ListedDevice> current;
 };
 
 DiscoveryResult RunDiscoveryPass(DeviceTableRows& table);

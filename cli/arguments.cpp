@@ -28,8 +28,12 @@ constexpr OptionSpec kOptions[] = {
     {"--trace", Takes::Value, std::nullopt},
     {"--bus", Takes::Value, std::nullopt},
     {"--chip-id", Takes::Value, Command::CheckFile},
+    {"--real-time", Takes::Nothing, std::nullopt},
     {"--yes", Takes::Nothing, Command::Update},
     {"--header-from", Takes::Value, Command::Update},
+    {"--force", Takes::Nothing, Command::Update},
+    {"--all", Takes::Nothing, Command::Update},
+    {"--jobs", Takes::Value, Command::Update},
     {"--firmware", Takes::Value, Command::Run},
     {"--erase-only", Takes::Nothing, Command::Run},
     {"--backup-only", Takes::OptionalValue, Command::Run},
@@ -163,7 +167,7 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
     }
 
     std::vector<std::string> positionals;
-    std::optional<std::string> chipId, flashType, firmwareSize, pageSize;
+    std::optional<std::string> chipId, flashType, firmwareSize, pageSize, jobs;
     Seen seen;
     bool optionsEnded = false;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -200,8 +204,12 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
         else if (option == "--trace") inv.traceFile = *value;
         else if (option == "--bus") inv.busDirectory = *value;
         else if (option == "--chip-id") chipId = value;
+        else if (option == "--real-time") inv.realTime = true;
         else if (option == "--yes") inv.yes = true;
         else if (option == "--header-from") inv.headerFrom = *value;
+        else if (option == "--force") inv.force = true;
+        else if (option == "--all") inv.all = true;
+        else if (option == "--jobs") jobs = value;
         else if (option == "--firmware") inv.firmwareFile = *value;
         else if (option == "--erase-only") inv.eraseOnly = true;
         else if (option == "--backup-only") {
@@ -215,8 +223,20 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
         if (value && value->empty() && option != "--backup-only") throw UsageError(name + ": " + option + " is empty");
     }
 
-    const size_t wanted = inv.command == Command::List ? 0 : 1;
-    if (positionals.size() > wanted) throw UsageError(name + ": unexpected argument \"" + positionals[wanted] + "\"");
+    if (inv.realTime && inv.busDirectory.empty()) throw UsageError(name + ": --real-time needs --bus");
+    if (jobs && !inv.all) throw UsageError(name + ": --jobs needs --all");
+    if (jobs) {
+        const std::optional<uint64_t> n = ParseNumber(*jobs);
+        if (!n || *n < 1 || *n > kMaxJobs) {
+            throw UsageError(name + ": --jobs must be a number from 1 to " + std::to_string(kMaxJobs) + ", not \"" +
+                             *jobs + "\"");
+        }
+        inv.jobs = static_cast<unsigned>(*n);
+    }
+    const size_t wanted = inv.command == Command::List || inv.all ? 0 : 1;
+    if (positionals.size() > wanted) {
+        throw UsageError(name + (inv.all ? ": --all and DEVICE exclude each other" : ": unexpected argument \"" + positionals[wanted] + "\""));
+    }
     if (positionals.size() < wanted) {
         throw UsageError(name + (inv.command == Command::CheckFile ? ": missing FILE" : ": missing DEVICE"));
     }
@@ -259,13 +279,17 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
                 }
             }
             [[fallthrough]];
-        case Command::Info:
         case Command::Update:
-            inv.device = positionals[0];
+            if (!inv.all) inv.device = positionals[0];
             if (!inv.headerFrom.empty()) {
+                // One enclosure's configuration must never reach the others.
+                if (inv.all) throw UsageError(name + ": --header-from and --all exclude each other");
                 std::string problem;
                 if (!ReadKeptHeader(inv.headerFrom, problem)) throw UsageError(name + ": --header-from: " + problem);
             }
+            break;
+        case Command::Info:
+            inv.device = positionals[0];
             break;
         case Command::List:
         case Command::Help:

@@ -20,12 +20,16 @@ struct Invocation {
     bool json = false;
     std::string traceFile;
     std::string busDirectory;  // empty: the machine's own devices
+    bool realTime = false;     // --bus: simulated times take wall-clock time
 
     std::string device;        // info, update, run: a list index or a device path
     std::string file;          // check-file
     uint16_t chipId = 0;       // check-file
     bool yes = false;          // update: no question asked
     std::string headerFrom;    // update: a kept header to merge when the device's own is gone
+    bool force = false;        // update: also when the firmware is already current
+    bool all = false;          // update: every listed device instead of DEVICE
+    unsigned jobs = 1;         // update --all: devices updated at once
 
     // run
     std::string firmwareFile;
@@ -37,6 +41,9 @@ struct Invocation {
     uint32_t firmwareSize = kDefaultFirmwareSize;
     uint32_t transferPageSize = kDefaultTransferPageSize;
 };
+
+// More jobs than the device table has rows would only wait.
+inline constexpr unsigned kMaxJobs = 16;
 
 // One line, without the program name; the caller adds it.
 class UsageError : public std::runtime_error {

@@ -10,15 +10,15 @@ namespace vxe::cli {
 int CheckFileCommand(const Invocation& invocation, const CommandIo& io) {
     const bool fits = CheckFirmwareFile(invocation.file.c_str(), invocation.chipId) != 0;
     if (invocation.json) {
-        io.out << JsonObject()
-                      .addString("file", invocation.file)
-                      .addNumber("chipId", invocation.chipId)
-                      .addString("chipIdHex", HexWord(invocation.chipId))
-                      .addNumber("family", ChipFamilyOf(invocation.chipId))
-                      .addString("familyName", ChipFamilyName(ChipFamilyOf(invocation.chipId)))
-                      .addBool("fits", fits)
-                      .str()
-               << '\n';
+        JsonObject json = JsonDocument("check-file");
+        json.addString("file", invocation.file)
+            .addNumber("chipId", invocation.chipId)
+            .addString("chipIdHex", HexWord(invocation.chipId))
+            .addNumber("family", ChipFamilyOf(invocation.chipId))
+            .addString("familyName", ChipFamilyName(ChipFamilyOf(invocation.chipId)))
+            .addBool("fits", fits);
+        if (!fits) AddError(json, "the file does not fit " + ChipSummary(invocation.chipId), kExitFailed);
+        io.out << json.str() << '\n';
     } else {
         io.out << Printable(invocation.file) << (fits ? " fits " : " does not fit ") << ChipSummary(invocation.chipId)
                << '\n';

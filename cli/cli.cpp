@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/help.h"
 #include "cli/machine.h"
+#include "cli/output.h"
 
 #ifndef VXE_VERSION
 #define VXE_VERSION "unknown"
@@ -29,6 +30,26 @@ int Dispatch(const cli::Invocation& invocation, const cli::CommandIo& io) {
     return kExitUsage;
 }
 
+// --json counts even on a line that could not be parsed, so that a script
+// gets its object for a usage error too.
+bool AsksForJson(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--") break;
+        if (arg == "--json") return true;
+    }
+    return false;
+}
+
+int Refuse(const std::vector<std::string>& args, std::string_view command, std::string_view message, int status,
+           std::ostream& out, std::ostream& err) {
+    err << "fwupdate-cli: " << message << '\n';
+    if (AsksForJson(args)) {
+        cli::JsonObject document = cli::JsonDocument(command);
+        out << cli::AddError(document, message, status).str() << '\n';
+    }
+    return status;
+}
+
 }  // namespace
 
 int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err, const CliTerminal& terminal) {
@@ -37,9 +58,9 @@ int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err, 
         invocation = cli::ParseArguments(args);
     } catch (const cli::UsageError& e) {
         const std::optional<cli::Command> command = args.empty() ? std::nullopt : cli::CommandNamed(args[0]);
-        err << "fwupdate-cli: " << e.what() << " (see fwupdate-cli " << (command ? args[0] + " " : "")
-            << "--help)\n";
-        return kExitUsage;
+        return Refuse(args, command ? cli::CommandName(*command) : "",
+                      std::string(e.what()) + " (see fwupdate-cli " + (command ? args[0] + " " : "") + "--help)",
+                      kExitUsage, out, err);
     }
     if (invocation.command == cli::Command::Help) {
         out << cli::HelpText(invocation.helpFor);
@@ -51,9 +72,10 @@ int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err, 
     }
 
     try {
-        cli::Machine machine(invocation, err);
+        cli::Machine machine(invocation, err, terminal.devices);
         const ScopedPlatform installed(machine.platform());
-        const cli::CommandIo io{out, err, terminal};
+        const cli::NoticeCapture notices;
+        const cli::CommandIo io{out, err, terminal, notices};
         int status = Dispatch(invocation, io);
         if (terminal.inspectBus && machine.bus() != nullptr) terminal.inspectBus(*machine.bus());
         // A simulated flash that did not reach its file is lost for the next run.
@@ -63,11 +85,11 @@ int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err, 
         }
         return status;
     } catch (const cli::UsageError& e) {
-        err << "fwupdate-cli: " << cli::CommandName(invocation.command) << ": " << e.what() << '\n';
-        return kExitUsage;
+        const std::string command = cli::CommandName(invocation.command);
+        return Refuse(args, command, command + ": " + e.what(), kExitUsage, out, err);
     } catch (const std::exception& e) {
-        err << "fwupdate-cli: " << cli::CommandName(invocation.command) << ": " << e.what() << '\n';
-        return kExitFailed;
+        const std::string command = cli::CommandName(invocation.command);
+        return Refuse(args, command, command + ": " + e.what(), kExitFailed, out, err);
     }
 }
 

@@ -2,12 +2,20 @@
 
 #include "chip/chip_identification.h"
 #include "cli/arguments.h"
+#include "cli/device_selection.h"
+#include "device/device_enumeration.h"
 #include "cli/output.h"
 
 namespace vxe::cli {
 
 int CommandIo::fail(const Invocation& invocation, int status, std::string_view message) const {
     err << "fwupdate-cli: " << CommandName(invocation.command) << ": " << message << '\n';
+    if (invocation.json) {
+        JsonObject document = JsonDocument(CommandName(invocation.command));
+        if (!invocation.device.empty()) document.addString("device", invocation.device);
+        document.addJson("messages", NoticesJson(notices.notices()));
+        out << AddError(document, message, status).str() << '\n';
+    }
     return status;
 }
 
@@ -16,11 +24,29 @@ int CommandIo::noSuchDevice(const Invocation& invocation) const {
         return fail(invocation, kExitNoDevice,
                     "no device " + invocation.device + " in the list (see fwupdate-cli list)");
     }
+    if (IsBeyondSlots(invocation.device)) {
+        return fail(invocation, kExitNoDevice,
+                    "\"" + Printable(invocation.device) + "\" is past the " + std::to_string(kPathSlotCount) +
+                        " USB storage devices the utility looks at; unplug others to reach it");
+    }
     return fail(invocation, kExitNoDevice, "no USB storage device \"" + Printable(invocation.device) + "\"");
 }
 
 std::string ChipSummary(uint16_t chipId) {
     return std::string(ChipFamilyName(ChipFamilyOf(chipId))) + " (ChipId " + HexWord(chipId) + ")";
+}
+
+bool IsCorvane(const ChipReadout& readout) { return readout.statusText != "Not Corvane Chip!!"; }
+
+std::string ChipName(const ChipReadout& readout) { return IsCorvane(readout) ? readout.chipName : std::string(); }
+
+std::string ChipSummary(const ChipReadout& readout) {
+    if (IsCorvane(readout)) return ChipSummary(readout.chipId);
+    return "not a Corvane chip (ChipId " + HexWord(readout.chipId) + ")";
+}
+
+JsonObject& AddFamilyName(JsonObject& object, const ChipReadout& readout) {
+    return IsCorvane(readout) ? object.addString("familyName", readout.chipName) : object.addNull("familyName");
 }
 
 const char* ProcedureName(RunProcedure procedure) {

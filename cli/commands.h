@@ -8,7 +8,10 @@
 
 #include "cli/arguments.h"
 #include "cli/cli.h"
+#include "cli/machine.h"
 #include "app/run_dispatch.h"
+#include "chip/chip_readout.h"
+#include "cli/output.h"
 
 namespace vxe::cli {
 
@@ -16,6 +19,7 @@ struct CommandIo {
     std::ostream& out;
     std::ostream& err;
     const CliTerminal& terminal;
+    const NoticeCapture& notices;  // the message boxes of the command so far
 
     // "fwupdate-cli: update: ..." on the error stream.
     int fail(const Invocation& invocation, int status, std::string_view message) const;
@@ -30,6 +34,14 @@ int RunCommand(const Invocation& invocation, const CommandIo& io);
 
 // "VXE731/720 Series (ChipId 0x090A)"
 std::string ChipSummary(uint16_t chipId);
+
+// A device whose chip information lacks the Corvane marker is not shown
+// under the family name its identification happened to give.
+bool IsCorvane(const ChipReadout& readout);
+std::string ChipName(const ChipReadout& readout);     // empty when not Corvane
+std::string ChipSummary(const ChipReadout& readout);  // "not a Corvane chip (ChipId ...)"
+// "familyName": the name, or null when not Corvane.
+JsonObject& AddFamilyName(JsonObject& object, const ChipReadout& readout);
 
 // "flash-update", "nvram-keeping-update", "parallel-flash-update", "none"
 const char* ProcedureName(RunProcedure procedure);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "device/device_enumeration.h"
@@ -44,6 +45,31 @@ std::optional<std::string> SelectDevice(const std::string& device, std::optional
         if (candidate == wanted) return candidate;
     }
     return std::nullopt;
+}
+
+namespace {
+
+std::vector<std::string> AllInterfaces() {
+    std::vector<std::string> all = CurrentPlatform().enumerateInterfaces(InterfaceClass::Disk);
+    const std::vector<std::string> cdroms = CurrentPlatform().enumerateInterfaces(InterfaceClass::CdRom);
+    all.insert(all.end(), cdroms.begin(), cdroms.end());
+    return all;
+}
+
+}  // namespace
+
+int32_t InterfacesBeyondSlots() {
+    const auto all = static_cast<int32_t>(AllInterfaces().size());
+    return all > kPathSlotCount ? all - kPathSlotCount : 0;
+}
+
+bool IsBeyondSlots(const std::string& device) {
+    const std::vector<std::string> all = AllInterfaces();
+    const std::string wanted = Lower(device);
+    for (size_t i = kPathSlotCount; i < all.size(); ++i) {
+        if (Lower(all[i]) == wanted) return true;
+    }
+    return false;
 }
 
 }  // namespace vxe::cli

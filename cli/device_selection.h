@@ -34,4 +34,10 @@ private:
 // when there is no such device.
 std::optional<std::string> SelectDevice(const std::string& device, std::optional<DiscoverySession>& session);
 
+// USB storage interfaces the machine has beyond the slots of a refresh: the
+// utility never looks at them.
+int32_t InterfacesBeyondSlots();
+// True when `device` is one of them.
+bool IsBeyondSlots(const std::string& device);
+
 }  // namespace vxe::cli

@@ -10,8 +10,8 @@ SYNOPSIS
     fwupdate-cli list [--json] [--bus DIR] [--trace FILE]
     fwupdate-cli info DEVICE [--json] [--bus DIR] [--trace FILE]
     fwupdate-cli check-file FILE --chip-id ID [--json]
-    fwupdate-cli update DEVICE [--yes] [--header-from FILE] [--json] [--bus DIR]
-                 [--trace FILE]
+    fwupdate-cli update (DEVICE [--header-from FILE] | --all [--jobs N]) [--yes]
+                 [--force] [--json] [--bus DIR] [--trace FILE]
     fwupdate-cli run DEVICE (--firmware FILE | --erase-only | --backup-only [FILE])
                  [--flash-type N] [--a1-chip] [--firmware-size BYTES]
                  [--page-size BYTES] [--json] [--bus DIR] [--trace FILE]
@@ -30,10 +30,25 @@ DESCRIPTION
     fwupdate-cli COMMAND --help describes each command.
 
 COMMON OPTIONS
-    --json         Print the result as one JSON object on one line.
+    --json         Print the result as one JSON object on one line, for every
+                   outcome: usage errors and "no such device" included.
+                   Every object has "schema" (the version of these objects,
+                   now 1) and "command"; a failure adds
+                   "error":{"message":TEXT,"status":EXIT STATUS}. Message
+                   boxes shown meanwhile are in "messages" as
+                   [{"caption":..,"text":..}]. Text is UTF-8 as the device or
+                   file system gave it; only quote, backslash and control
+                   characters are escaped, and a byte that is not UTF-8 is
+                   written as U+FFFD. The error line still goes to standard
+                   error. See docs/cli-json.md.
     --bus DIR      Work on simulated devices described by the *.device files
                    in DIR instead of the machine's devices (see
                    docs/simulated-devices.md). Simulated time passes at once.
+                   DIR/images/NAME.bin (FW849, FW652A, FW652B) are images
+                   the simulated program carries for the update engines;
+                   they must fit a chip that uses them (exit 2 if not).
+    --real-time    With --bus: simulated erase and program times take wall-
+                   clock time (for measuring, e.g. update --all --jobs).
     --trace FILE   Write every command sent to a device to FILE, one line
                    each, in the order sent:
                      SEQ DIR OPEN cdb=HEX requested=N transferred=N timeout=S result=R path=PATH
@@ -46,10 +61,14 @@ COMMON OPTIONS
 
 EXIT STATUS
     0   success
-    1   the operation failed (or was not confirmed)
-    2   usage error: a bad option, file or device description; no device
-        was touched
-    3   DEVICE names no device
+    1   the operation failed, was not confirmed, or was refused once the
+        chip was identified (no procedure for the family, a firmware file
+        that does not fit, an option the family's procedure lacks); a
+        refusal sends only the identification's reads
+    2   usage error: a bad option, file, device description or image
+        beside it; nothing was sent to any device
+    3   DEVICE names no device (or one past the 16 the utility looks at)
+    4   update: the firmware is already current; nothing was written
 
     Errors are one line on standard error. Notices the window shows in
     message boxes are printed there as "Caption: text".
@@ -70,22 +89,32 @@ DESCRIPTION
     is an index).
 
 OUTPUT
-    One line per listed device, then the number of candidate devices (USB
+    One line per listed device (they need the update), then one per VXE720
+    enclosure the window leaves out because its flash already holds the
+    built-in firmware (index "-"), then the number of candidate devices (USB
     storage interfaces, before any test) and the window's prompt:
 
-        0<TAB>/dev/sg2<TAB><<USB>> Corvane VXE720 SATA Brdg
+        0<TAB>/dev/sg2<TAB><<USB>> Corvane VXE720 SATA Brdg<TAB>needs-update
+        -<TAB>/dev/sg4<TAB><<USB>> Corvane VXE720 SATA Brdg<TAB>current
         candidates: 3
         Click 'Yes' to proceed with the firmware update
+
+    When the machine has more than 16 USB storage interfaces, a line before
+    the prompt says how many are past the first 16; the utility never looks
+    at those.
 
     The prompt is one of "Click 'Yes' to proceed with the firmware update",
     "The chip already updated!!" or "No device found!!"; the window indents
     the last two with blanks, the plain output does not. Names and paths are
     printed with bytes outside printable ASCII as \xNN.
 
-    With --json: {"devices":[{"index":0,"path":"...","name":"<<USB>> ...",
-    "detachAtExit":false}],"candidates":3,"alreadyUpdated":false,
-    "state":"ready|already-updated|no-device","prompt":"..."}; "prompt" is
-    the window's text byte for byte, blanks included.
+    With --json: {"schema":1,"command":"list","devices":[{"index":0,
+    "path":"...","name":"<<USB>> ...","detachAtExit":false,
+    "needsUpdate":true}],"candidates":3,"beyondSlots":0,
+    "alreadyUpdated":false,"state":"ready|already-updated|no-device",
+    "prompt":"...","messages":[]}; current enclosures have "index":null and
+    "needsUpdate":false; "prompt" is the window's text byte for byte,
+    blanks included.
 
 EXIT STATUS
     0 when the pass ran, whatever it found.
@@ -111,17 +140,24 @@ OUTPUT
     flash type:       WINBOND
     firmware version: Ver 1.02.03
     status:           The chip not support Firmware Update!
+    one-click update: applies (fwupdate-cli update 0)
     amic flash code:  -
     run procedure:    none
 
-    An empty field is printed as its name alone. "amic flash code" is "-"
+    An empty field is printed as its name alone. "one-click update" is for
+    VXE731/720 bridges only ("-" for others): "applies" and the update
+    command to run, or "the firmware is already current". A device whose chip
+    information lacks the Corvane marker (status "Not Corvane Chip!!") is
+    shown as "not a Corvane chip", under no family name. "amic flash code" is "-"
     for the families whose flash is not identified. "run procedure" is what
     `run` would start: flash-update, nvram-keeping-update,
     parallel-flash-update or none.
 
-    With --json: device, chipId, chipIdHex, family, familyName, revision,
-    flashType, firmwareVersion, status, amicFlashCode (null when not read),
-    runProcedure.
+    With --json: schema, command, device, chipId, chipIdHex, family,
+    familyName (null when not Corvane), corvane, revision, flashType,
+    firmwareVersion, status, oneClickUpdate (true: update would write,
+    false: already current, null: not a VXE731/720), amicFlashCode (null
+    when not read), runProcedure, messages.
 
 EXIT STATUS
     0 when the readout ran (an unidentified device reads "Unknown Chip"),
@@ -144,26 +180,30 @@ OUTPUT
     FILE fits VXE731/720 Series (ChipId 0x000A)
     FILE does not fit RT71849 Series (ChipId 0x0004)
 
-    With --json: file, chipId, chipIdHex, family, familyName, fits.
+    With --json: schema, command, file, chipId, chipIdHex, family,
+    familyName, fits; error when it does not fit.
 
 EXIT STATUS
     0 the file fits, 1 it does not, 2 it cannot be read or the ID is bad.
 )";
 
 constexpr std::string_view kUpdate = R"(NAME
-    fwupdate-cli update - YES: write the built-in firmware to one device
+    fwupdate-cli update - YES: write the built-in firmware to enclosures
 
 SYNOPSIS
-    fwupdate-cli update DEVICE [--yes] [--header-from FILE] [--json] [--bus DIR]
-                 [--trace FILE]
+    fwupdate-cli update (DEVICE [--header-from FILE] | --all [--jobs N]) [--yes]
+                 [--force] [--json] [--bus DIR] [--trace FILE]
 
 DESCRIPTION
-    Reads the device out as the window does before YES can be pressed, asks
-    for confirmation on standard error (answer y or yes; anything else, or
-    no input at all, writes nothing), then runs the one-click update: for a
-    VXE731/720 the device's configuration header is merged with the built-in
-    image's and the flash is programmed and verified; families 13, 6, 7 and
-    1 go through the update engine; other families fail at once.
+    Reads the device out as the window does before YES can be pressed. When
+    its flash already holds the built-in firmware (the test the window uses
+    to leave it out of its list: header excepted, only reads), nothing is
+    written and the exit status is 4. Otherwise asks for confirmation on
+    standard error (answer y or yes; anything else, or no input at all,
+    writes nothing), then runs the one-click update: for a VXE731/720 the
+    device's configuration header is merged with the built-in image's and
+    the flash is programmed and verified; families 13, 6, 7 and 1 go through
+    the update engine; other families fail at once.
 
     On a terminal a progress bar and the status text are drawn on one line.
 
@@ -190,6 +230,14 @@ DESCRIPTION
                    gone (cannot be read or has no signature), for instance
                    after an update that was cut off by a power loss. The
                    enclosure's own header, when valid, always wins.
+    --force        Write also when the firmware is already current.
+    --all          Instead of DEVICE: run the device pass as `list` does and
+                   update every listed enclosure (with --force, the current
+                   ones too), each with its own readout and procedure. One
+                   question for all of them.
+    --jobs N       With --all: update up to N enclosures at once (1 to 16,
+                   default 1). Each device gets the same commands in the
+                   same order as alone; only separate devices overlap.
 
 OUTPUT
     old header:       ~/.local/state/vxe-fwupdate/header-sg2-20250101T120000Z.bin
@@ -202,18 +250,30 @@ OUTPUT
     or, instead of the last line, the window's failure line without its
     leading blanks: "Update    fail!!".
 
-    With --json: device, chipId, chipIdHex, family, familyName,
-    oldHeaderFile (empty when none was kept), headerFromFile (true when the
-    --header-from header was merged), outcome (the procedure's result),
-    status, result (the window's text, blanks included), success.
+    With --all, one line per enclosure, PATH<TAB>STATE[<TAB>TEXT], in the
+    order of the device pass (the enclosures already current last), then
+    "N devices: U updated, F failed, C already current".
+
+    With --json: schema, command, device, chipId, chipIdHex, family,
+    familyName, oldHeaderFile (empty when none was kept), headerFromFile
+    (true when the --header-from header was merged), state (updated,
+    failed, up-to-date, not-confirmed), outcome
+    (the procedure's result), status, result (the window's text, blanks
+    included), success, messages, and error on a failure. With --all:
+    {"schema":1,"command":"update","all":true,"devices":[...one such object
+    per enclosure...],"updated":U,"failed":F,"upToDate":C,"exitStatus":S}
+    and error when any failed.
 
 EXIT STATUS
-    0 exactly when the window would show "Please power cycle the device";
-    1 when it would show the failure line, when not confirmed, or when
-    another procedure holds the device; 2 for a bad command line (a
-    --header-from FILE without a valid header included); 3 when DEVICE
-    names no device; 130, 143 or 129 when SIGINT, SIGTERM or SIGHUP came
-    during the write (the update was finished first).
+    0 exactly when the window would show "Please power cycle the device"
+    (--all: on every enclosure it wrote); 1 when it would show the failure
+    line (--all: on any enclosure), when not confirmed, or when another
+    procedure holds the device; 2 for a bad command line (a --header-from
+    FILE without a valid header included); 3 when DEVICE
+    names no device (--all: no VXE720 enclosure found); 4 when the
+    firmware is already current (--all: on every enclosure) and nothing was
+    written; 130, 143 or 129 when SIGINT, SIGTERM or SIGHUP came during the
+    write (the update was finished first).
 )";
 
 constexpr std::string_view kRun = R"(NAME
@@ -247,7 +307,9 @@ OPTIONS
                           oldflash.bak in the current folder. Give DEVICE
                           before it, or write --backup-only=FILE.
                           Neither option is offered for family 6, whose
-                          procedure always reprograms the flash (exit 2).
+                          procedure always reprograms the flash: refused
+                          once the chip is identified (exit 1, nothing
+                          written).
     --flash-type N        The parallel flash: 0 ATMELAT 49BV512 (default),
                           1 PMC OM39LV512, 2 SST SST39LF512.
     --a1-chip             "A1 Chip": no switch to the internal ROM first.
@@ -272,14 +334,25 @@ OUTPUT
     NVRAM-keeping update writes no text when it succeeds; its own result
     decides.
 
-    With --json: device, chipId, chipIdHex, family, familyName, procedure,
-    action (update, erase-only or backup-only), status, success.
+    The procedures program the images built into the program under the
+    names FW849 (flash and parallel-flash update) and FW652A/FW652B
+    (NVRAM-keeping update, revision 1/2). A standard build carries none of
+    them, so those procedures end at "Load defaut Fw file Error!!",
+    "Programming Fail!!" or a silent failure; a build configured with
+    -DVXE_EXTRA_IMAGES_DIR=FOLDER carries them, and --bus DIR takes them
+    from DIR/images/ for simulated devices only.
+
+    With --json: schema, command, device, chipId, chipIdHex, family,
+    familyName, procedure, action (update, erase-only or backup-only),
+    status, success, messages, and error on a failure.
 
 EXIT STATUS
-    0 succeeded, 1 failed or no procedure for the family or the firmware
-    file does not fit or another procedure holds the device, 2 usage error,
-    3 DEVICE names no device, 130/143/129 SIGINT/SIGTERM/SIGHUP came during
-    the procedure (which was finished first).
+    0 succeeded; 1 failed, or refused after the identification (no
+    procedure for the family, the firmware file does not fit, --erase-only
+    or --backup-only on family 6); 2 usage error (nothing sent); 3 DEVICE
+    names no device; 130/143/129 SIGINT/SIGTERM/SIGHUP came during the
+    procedure (which was finished first). Another procedure holding the
+    device gives 1.
 )";
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/device_selection.h"
 #include "cli/output.h"
+#include "device/device_enumeration.h"
 
 namespace vxe::cli {
 namespace {
@@ -27,6 +28,8 @@ int ListCommand(const Invocation& invocation, const CommandIo& io) {
                                                            : kNoDevicePrompt;
     const char* state = session.listed() > 0 ? "ready" : found.alreadyUpdated ? "already-updated" : "no-device";
 
+    const int32_t beyond = InterfacesBeyondSlots();
+
     if (invocation.json) {
         std::vector<std::string> devices;
         for (size_t i = 0; i < session.listed(); ++i) {
@@ -35,22 +38,44 @@ int ListCommand(const Invocation& invocation, const CommandIo& io) {
                                   .addString("path", session.row(i).DevicePath)
                                   .addString("name", found.items[i])
                                   .addBool("detachAtExit", session.row(i).DetachAtExit != 0)
+                                  .addBool("needsUpdate", true)
                                   .str());
         }
-        io.out << JsonObject()
+        // Left out of the window's list: nothing to do for them.
+        for (const ListedDevice& device : found.current) {
+            devices.push_back(JsonObject()
+                                  .addNull("index")
+                                  .addString("path", device.path)
+                                  .addString("name", device.item)
+                                  .addBool("detachAtExit", false)
+                                  .addBool("needsUpdate", false)
+                                  .str());
+        }
+        io.out << JsonDocument("list")
                       .addJson("devices", JsonArray(devices))
                       .addNumber("candidates", found.deviceCount)
+                      .addNumber("beyondSlots", beyond)
                       .addBool("alreadyUpdated", found.alreadyUpdated)
                       .addString("state", state)
                       .addString("prompt", prompt)
+                      .addJson("messages", NoticesJson(io.notices.notices()))
                       .str()
                << '\n';
         return kExitSuccess;
     }
     for (size_t i = 0; i < session.listed(); ++i) {
-        io.out << i << '\t' << Printable(session.row(i).DevicePath) << '\t' << Printable(found.items[i]) << '\n';
+        io.out << i << '\t' << Printable(session.row(i).DevicePath) << '\t' << Printable(found.items[i])
+               << "\tneeds-update\n";
     }
-    io.out << "candidates: " << found.deviceCount << '\n' << WithoutLeadingBlanks(prompt) << '\n';
+    for (const ListedDevice& device : found.current) {
+        io.out << "-\t" << Printable(device.path) << '\t' << Printable(device.item) << "\tcurrent\n";
+    }
+    io.out << "candidates: " << found.deviceCount << '\n';
+    if (beyond > 0) {
+        io.out << beyond << " more USB storage device" << (beyond == 1 ? " is" : "s are") << " past the first "
+               << kPathSlotCount << " and not looked at\n";
+    }
+    io.out << WithoutLeadingBlanks(prompt) << '\n';
     return kExitSuccess;
 }
 

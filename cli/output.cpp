@@ -30,10 +30,46 @@ std::string Printable(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at the start of `text`, or 0.
+size_t Utf8SequenceLength(std::string_view text) {
+    const auto at = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const auto continuation = [&](size_t i) { return i < text.size() && (at(i) & 0xC0) == 0x80; };
+    const unsigned char lead = at(0);
+    if (lead >= 0xC2 && lead <= 0xDF) return continuation(1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (!continuation(1) || !continuation(2)) return 0;
+        if (lead == 0xE0 && at(1) < 0xA0) return 0;   // overlong
+        if (lead == 0xED && at(1) >= 0xA0) return 0;  // a surrogate
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (!continuation(1) || !continuation(2) || !continuation(3)) return 0;
+        if (lead == 0xF0 && at(1) < 0x90) return 0;   // overlong
+        if (lead == 0xF4 && at(1) >= 0x90) return 0;  // beyond U+10FFFF
+        return 4;
+    }
+    return 0;
+}
+
+}  // namespace
+
 std::string JsonQuote(std::string_view text) {
     std::string out = "\"";
-    for (const char ch : text) {
-        const auto byte = static_cast<unsigned char>(ch);
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x80) {
+            const size_t length = Utf8SequenceLength(text.substr(i));
+            if (length == 0) {
+                out += "\\uFFFD";  // not UTF-8: replaced, never reinterpreted
+                ++i;
+            } else {
+                out.append(text.substr(i, length));
+                i += length;
+            }
+            continue;
+        }
         switch (byte) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -41,14 +77,15 @@ std::string JsonQuote(std::string_view text) {
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             default:
-                if (byte < 0x20 || byte >= 0x7F) {
+                if (byte < 0x20) {
                     out += "\\u00";
                     out += kHex[byte >> 4];
                     out += kHex[byte & 0x0F];
                 } else {
-                    out += ch;
+                    out += static_cast<char>(byte);
                 }
         }
+        ++i;
     }
     return out + "\"";
 }
@@ -77,6 +114,17 @@ std::string JsonArray(const std::vector<std::string>& elements) {
     std::string out = "[";
     for (size_t i = 0; i < elements.size(); ++i) out += (i == 0 ? "" : ",") + elements[i];
     return out + "]";
+}
+
+JsonObject JsonDocument(std::string_view command) {
+    JsonObject document;
+    document.addNumber("schema", kJsonSchema);
+    if (!command.empty()) document.addString("command", command);
+    return document;
+}
+
+JsonObject& AddError(JsonObject& object, std::string_view message, int status) {
+    return object.addJson("error", JsonObject().addString("message", message).addNumber("status", status).str());
 }
 
 std::string Field(std::string_view key, std::string_view value) {

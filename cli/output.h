@@ -13,9 +13,15 @@ namespace vxe::cli {
 // the text are dropped.
 std::string Printable(std::string_view text);
 
-// A JSON string literal. Bytes above 0x7F are written as the code points
-// U+0080..U+00FF, so the output is valid JSON whatever a device sent.
+// A JSON string literal. UTF-8 passes through as it is; only what JSON
+// requires is escaped (quote, backslash, control characters). A byte that is
+// not part of well-formed UTF-8 becomes U+FFFD, so the output is valid JSON
+// whatever a device sent and never shows other characters than it sent.
 std::string JsonQuote(std::string_view text);
+
+// The version of the JSON objects the command line prints; it goes up when a
+// member changes meaning or goes away (new members may come at any time).
+inline constexpr int kJsonSchema = 1;
 
 // "0x090A"
 std::string HexWord(uint16_t value);
@@ -36,6 +42,12 @@ private:
 };
 
 std::string JsonArray(const std::vector<std::string>& elements);
+
+// {"schema":1,"command":"list"}, to which the command adds its members.
+JsonObject JsonDocument(std::string_view command);
+
+// "error":{"message":...,"status":N} for an object that reports a failure.
+JsonObject& AddError(JsonObject& object, std::string_view message, int status);
 
 // "key:" padded so that the values of a block line up.
 std::string Field(std::string_view key, std::string_view value);

@@ -48,14 +48,16 @@ int RunCommand(const Invocation& invocation, const CommandIo& io) {
     const uint8_t family = ChipFamilyOf(readout.chipId);
     const RunProcedure procedure = ProcedureForFamily(family);
     if (procedure == RunProcedure::None) {
-        return io.fail(invocation, kExitFailed, ChipSummary(readout.chipId) + " has no engineering update; nothing was written");
+        return io.fail(invocation, kExitFailed, ChipSummary(readout) + " has no engineering update; nothing was written");
     }
     // The NVRAM-keeping engine knows neither option and would reprogram the
-    // flash instead of doing what was asked.
+    // flash instead of doing what was asked. Only the chip tells which engine
+    // it is, so the chip has been identified by now: a refusal like the
+    // others after the readout (1), not a usage error (2, nothing sent).
     if (procedure == RunProcedure::NvramKeepingUpdate && (invocation.eraseOnly || invocation.backupOnly)) {
-        return io.fail(invocation, kExitUsage,
+        return io.fail(invocation, kExitFailed,
                        std::string(invocation.eraseOnly ? "--erase-only" : "--backup-only") + " is not offered for " +
-                           readout.chipName + ": its procedure always reprograms the flash");
+                           readout.chipName + ": its procedure always reprograms the flash; nothing was written");
     }
     // Run is pressed only when the firmware file fits the chip, unless the
     // flash is only erased or backed up.
@@ -94,21 +96,24 @@ int RunCommand(const Invocation& invocation, const CommandIo& io) {
     if (guarded.deviceChanged) success = false;
 
     if (invocation.json) {
-        io.out << JsonObject()
-                      .addString("device", *path)
-                      .addNumber("chipId", readout.chipId)
-                      .addString("chipIdHex", HexWord(readout.chipId))
-                      .addNumber("family", family)
-                      .addString("familyName", readout.chipName)
-                      .addString("procedure", ProcedureName(procedure))
-                      .addString("action", ActionName(options))
-                      .addString("status", status)
-                      .addBool("success", success)
-                      .str()
-               << '\n';
+        JsonObject json = JsonDocument("run");
+        json.addString("device", *path)
+            .addNumber("chipId", readout.chipId)
+            .addString("chipIdHex", HexWord(readout.chipId))
+            .addNumber("family", family);
+        AddFamilyName(json, readout)
+            .addString("procedure", ProcedureName(procedure))
+            .addString("action", ActionName(options))
+            .addString("status", status)
+            .addBool("success", success)
+            .addJson("messages", NoticesJson(io.notices.notices()));
+        if (!success) {
+            AddError(json, status.empty() ? std::string(ProcedureName(procedure)) + " failed" : status, kExitFailed);
+        }
+        io.out << json.str() << '\n';
     } else {
         io.out << Field("device", Printable(*path)) << '\n'
-               << Field("chip", ChipSummary(readout.chipId)) << '\n'
+               << Field("chip", ChipSummary(readout)) << '\n'
                << Field("procedure", std::string(ProcedureName(procedure)) + ", " + ActionName(options)) << '\n'
                << Field("status", Printable(status)) << '\n'
                << Field("result", success ? "succeeded" : "failed") << '\n';

@@ -1,10 +1,13 @@
 // A platform that writes down every command it carries, one line each, in
 // the order sent, and hands everything to the platform it wraps. The command
 // line's --trace uses it; a trace read next to a bus analyser's capture shows
-// what the utility asked and what came back.
+// what the utility asked and what came back. Several threads may send at
+// once: each line is written whole, numbered in the order the commands ended.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <ostream>
 #include <string>
 
@@ -40,7 +43,8 @@ public:
 private:
     Platform& inner_;
     std::ostream& trace_;
-    uint64_t sequence_ = 0;
+    std::mutex mutex_;
+    std::atomic<uint64_t> sequence_{0};
 };
 
 }  // namespace vxe

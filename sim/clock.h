@@ -2,6 +2,7 @@
 // only when somebody waits on it; the demo uses the real one.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace sim {
@@ -15,16 +16,19 @@ public:
     void sleepMs(uint64_t ms) { waitUntil(nowMs() + ms); }
 };
 
+// Safe to share between threads: it only ever moves forward.
 class FakeClock final : public Clock {
 public:
-    uint64_t nowMs() const override { return now_; }
+    uint64_t nowMs() const override { return now_.load(); }
     void waitUntil(uint64_t deadlineMs) override {
-        if (deadlineMs > now_) now_ = deadlineMs;
+        uint64_t now = now_.load();
+        while (deadlineMs > now && !now_.compare_exchange_weak(now, deadlineMs)) {
+        }
     }
     void advance(uint64_t ms) { now_ += ms; }
 
 private:
-    uint64_t now_ = 0;
+    std::atomic<uint64_t> now_{0};
 };
 
 class RealClock final : public Clock {

@@ -28,6 +28,7 @@ sim::InterfaceClass BusClass(InterfaceClass cls) {
 SimulatedPlatform::SimulatedPlatform(sim::Bus& bus, bool builtInResources) : bus_(bus), builtIn_(builtInResources) {}
 
 PassThroughResult SimulatedPlatform::passThrough(const PassThroughRequest& request) {
+    const std::lock_guard lock(mutex_);
     PassThroughResult result;
     if (request.path == nullptr) return result;
     const std::string path(request.path);
@@ -81,6 +82,7 @@ std::string SimulatedPlatform::deviceIdentity(const char* path) {
 }
 
 uint32_t SimulatedPlatform::maxTransferLength(const char* path) {
+    const std::lock_guard lock(mutex_);
     if (path == nullptr) return kNoTransferLimit;
     for (const auto& [limited, bytes] : transferLimits_) {
         if (SamePath(limited, path)) return bytes;
@@ -93,14 +95,19 @@ void SimulatedPlatform::setTransferLimit(const std::string& path, uint32_t bytes
     if (bytes != kNoTransferLimit) transferLimits_.emplace_back(path, bytes);
 }
 
-std::vector<std::string> SimulatedPlatform::enumerateInterfaces(InterfaceClass cls) { return bus_.paths(BusClass(cls)); }
+std::vector<std::string> SimulatedPlatform::enumerateInterfaces(InterfaceClass cls) {
+    const std::lock_guard lock(mutex_);
+    return bus_.paths(BusClass(cls));
+}
 
 void SimulatedPlatform::sleepMs(uint32_t milliseconds) {
     bus_.clock().sleepMs(milliseconds);
+    const std::lock_guard lock(mutex_);
     sleptMs_ += milliseconds;
 }
 
 std::span<const uint8_t> SimulatedPlatform::findResource(std::string_view name, std::string_view type) {
+    const std::lock_guard lock(mutex_);
     const auto key = std::make_pair(std::string(name), std::string(type));
     if (const auto it = resources_.find(key); it != resources_.end()) return it->second;
     if (std::find(hidden_.begin(), hidden_.end(), key) != hidden_.end()) return {};
@@ -125,12 +132,14 @@ void SimulatedPlatform::setHeldElsewhere(const std::string& path, bool held) {
 }
 
 void SimulatedPlatform::messageBox(std::string_view text, std::string_view caption, MessageIcon icon) {
+    const std::lock_guard lock(mutex_);
     RecordedMessage message{std::string(text), std::string(caption), icon};
     messages_.push_back(message);
     if (onMessageBox) onMessageBox(message);
 }
 
 void SimulatedPlatform::debugOutput(std::string_view text) {
+    const std::lock_guard lock(mutex_);
     debugLines_.emplace_back(text);
     if (onDebugOutput) onDebugOutput(text);
 }

@@ -1,10 +1,13 @@
 // The platform over a simulated bus. Sleeping moves the simulated clock,
 // message boxes and debug output are recorded, and resources come from a map
 // the test controls (starting from the resources built into the program).
+// Requests from several threads are carried one at a time; sleeping does not
+// hold anything, so separate devices can wait at once.
 #pragma once
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,6 +61,7 @@ public:
     std::function<void(std::string_view)> onDebugOutput;
 
 private:
+    std::recursive_mutex mutex_;  // the bus, its bridges and the records
     sim::Bus& bus_;
     bool builtIn_;
     std::map<std::pair<std::string, std::string>, std::vector<uint8_t>> resources_;

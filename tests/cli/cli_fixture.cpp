@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "platform/embedded_resources.h"
 #include "sim/bus.h"
 
 namespace vxe::test {
@@ -68,6 +69,25 @@ std::vector<uint8_t> ReadFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+std::string EngineImagePath(const std::string& file) {
+    return (fs::path(VXE_SOURCE_DIR) / "tests" / "engine-images" / file).string();
+}
+
+std::vector<uint8_t> EngineImage(const std::string& file) { return ReadFile(EngineImagePath(file)); }
+
+void CliTest::useEngineImages() {
+    for (const char* name : {"FW849", "FW652A", "FW652B"}) {
+        if (!BuiltInImage(name)) busImage(name, EngineImage(std::string(name) + ".bin"));
+    }
+}
+
+void CliTest::busImage(const std::string& name, const std::vector<uint8_t>& bytes) {
+    fs::create_directories(dir / "images");
+    writeFlash("images/" + name + ".bin", bytes);
+}
+
+bool BuiltInImage(const std::string& name) { return !FindBuiltInResource(name, "FW").empty(); }
 
 size_t WritesIn(const std::vector<sim::LogEntry>& log) {
     size_t writes = 0;

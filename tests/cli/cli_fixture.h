@@ -40,11 +40,22 @@ protected:
 
     std::string path(const std::string& name) const { return (dir / name).string(); }
 
+    // The engine images of tests/engine-images beside the device files,
+    // unless the program was built with them.
+    void useEngineImages();
+    // One image beside the device files, whatever the program carries.
+    void busImage(const std::string& name, const std::vector<uint8_t>& bytes);
+
     std::filesystem::path dir;
 };
 
 std::vector<std::string> Lines(const std::string& text);
 std::vector<uint8_t> ReadFile(const std::filesystem::path& file);
+// A file of tests/engine-images.
+std::vector<uint8_t> EngineImage(const std::string& file);
+std::string EngineImagePath(const std::string& file);
+// The program was built with this engine image (the engine-images preset).
+bool BuiltInImage(const std::string& name);
 // Every command that changes the flash.
 size_t WritesIn(const std::vector<sim::LogEntry>& log);
 

@@ -32,8 +32,8 @@ TEST_F(ListCommand, ListsTheBridgesThatNeedTheUpdateInBothFormats) {
     const CliResult plain = runOnBus({"list"});
     EXPECT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(Lines(plain.out), (std::vector<std::string>{
-                                    "0\tusbstor-disk-1\t<<USB>> Corvane VXE720 SATA Brdg",
-                                    "1\td-cdrom\t<<USB>> Corvane VXE720 SATA Brdg",
+                                    "0\tusbstor-disk-1\t<<USB>> Corvane VXE720 SATA Brdg\tneeds-update",
+                                    "1\td-cdrom\t<<USB>> Corvane VXE720 SATA Brdg\tneeds-update",
                                     "candidates: 4",
                                     "Click 'Yes' to proceed with the firmware update",
                                 }));
@@ -45,31 +45,37 @@ TEST_F(ListCommand, ListsTheBridgesThatNeedTheUpdateInBothFormats) {
 
     const CliResult json = runOnBus({"list", "--json"});
     EXPECT_EQ(json.out,
-              "{\"devices\":[{\"index\":0,\"path\":\"usbstor-disk-1\",\"name\":\"<<USB>> Corvane VXE720 SATA Brdg\","
-              "\"detachAtExit\":false},{\"index\":1,\"path\":\"d-cdrom\",\"name\":\"<<USB>> Corvane VXE720 SATA "
-              "Brdg\",\"detachAtExit\":true}],\"candidates\":4,\"alreadyUpdated\":false,\"state\":\"ready\","
-              "\"prompt\":\"Click 'Yes' to proceed with the firmware update\"}\n");
+              "{\"schema\":1,\"command\":\"list\",\"devices\":[{\"index\":0,\"path\":\"usbstor-disk-1\",\"name\":"
+              "\"<<USB>> Corvane VXE720 SATA Brdg\",\"detachAtExit\":false,\"needsUpdate\":true},{\"index\":1,\"path\":"
+              "\"d-cdrom\",\"name\":\"<<USB>> Corvane VXE720 SATA Brdg\",\"detachAtExit\":true,\"needsUpdate\":true}],"
+              "\"candidates\":4,\"beyondSlots\":0,\"alreadyUpdated\":false,\"state\":\"ready\","
+              "\"prompt\":\"Click 'Yes' to proceed with the firmware update\",\"messages\":[]}\n");
 }
 
 TEST_F(ListCommand, PromptsAsTheWindowWhenNothingIsListed) {
     const CliResult empty = runOnBus({"list", "--json"});
     EXPECT_EQ(empty.status, 0);
-    EXPECT_THAT(empty.out, HasSubstr("\"candidates\":0,\"alreadyUpdated\":false,\"state\":\"no-device\","
+    EXPECT_THAT(empty.out, HasSubstr("\"candidates\":0,\"beyondSlots\":0,\"alreadyUpdated\":false,\"state\":\"no-device\","
                                      "\"prompt\":\"                 No device found!!\""));
 
     device("enclosure.device", std::string(kEnclosure) + "flash-file = enclosure.bin\n");
     writeFlash("enclosure.bin", FlashHoldingTheBuiltInImage());
     const CliResult updated = runOnBus({"list"});
-    EXPECT_EQ(Lines(updated.out), (std::vector<std::string>{"candidates: 1", "The chip already updated!!"}));
+    EXPECT_EQ(Lines(updated.out), (std::vector<std::string>{"-\tenclosure\t<<USB>> Corvane VXE720 SATA Brdg\tcurrent",
+                                                            "candidates: 1", "The chip already updated!!"}));
+    const CliResult updatedJson = runOnBus({"list", "--json"});
+    EXPECT_THAT(updatedJson.out, HasSubstr("{\"index\":null,\"path\":\"enclosure\",\"name\":\"<<USB>> Corvane VXE720 "
+                                           "SATA Brdg\",\"detachAtExit\":false,\"needsUpdate\":false}"));
 }
 
 TEST_F(ListCommand, KeepsDeviceBytesFromBreakingTheOutput) {
     device("odd.device", std::string(kEnclosure) +
                              "inquiry = 00 00 06 02 33 00 00 00 \"Tab\\x09Nl\\x0A\\\"q\\\\\\xE9 VXE720 SATA 0107c731\"\n");
     const CliResult plain = runOnBus({"list"});
-    EXPECT_EQ(Lines(plain.out)[0], "0\todd\t<<USB>> Tab\\x09Nl\\x0A\"q\\\\\\xE9 VXE720 SATA ");
+    EXPECT_EQ(Lines(plain.out)[0], "0\todd\t<<USB>> Tab\\x09Nl\\x0A\"q\\\\\\xE9 VXE720 SATA \tneeds-update");
     const CliResult json = runOnBus({"list", "--json"});
-    EXPECT_THAT(json.out, HasSubstr("\"name\":\"<<USB>> Tab\\tNl\\n\\\"q\\\\\\u00E9 VXE720 SATA \""));
+    // A lone 0xE9 is no UTF-8: replaced, not turned into another character.
+    EXPECT_THAT(json.out, HasSubstr("\"name\":\"<<USB>> Tab\\tNl\\n\\\"q\\\\\\uFFFD VXE720 SATA \""));
 }
 
 using InfoCommand = CliTest;
@@ -89,6 +95,7 @@ TEST_F(InfoCommand, ShowsTheReadoutByIndexOrPath) {
                                       "flash type:",
                                       "firmware version: Ver 2.01.07",
                                       "status:           The chip not support Firmware Update!",
+                                      "one-click update: applies (fwupdate-cli update 0)",
                                       "amic flash code:  -",
                                       "run procedure:    none",
                                   }));
@@ -96,9 +103,10 @@ TEST_F(InfoCommand, ShowsTheReadoutByIndexOrPath) {
     const CliResult byPath = runOnBus({"info", "ENGINE", "--json"});
     EXPECT_EQ(byPath.status, 0) << byPath.err;
     EXPECT_EQ(byPath.out,
-              "{\"device\":\"engine\",\"chipId\":516,\"chipIdHex\":\"0x0204\",\"family\":4,\"familyName\":\"RT71849 "
-              "Series\",\"revision\":2,\"flashType\":\"AMIC\",\"firmwareVersion\":\"Ver 1.02.03\",\"status\":\"\","
-              "\"amicFlashCode\":3,\"runProcedure\":\"flash-update\"}\n");
+              "{\"schema\":1,\"command\":\"info\",\"device\":\"engine\",\"chipId\":516,\"chipIdHex\":\"0x0204\","
+              "\"family\":4,\"familyName\":\"RT71849 Series\",\"corvane\":true,\"revision\":2,\"flashType\":\"AMIC\","
+              "\"firmwareVersion\":\"Ver 1.02.03\",\"status\":\"\",\"oneClickUpdate\":null,\"amicFlashCode\":3,"
+              "\"runProcedure\":\"flash-update\",\"messages\":[]}\n");
     // A path talks to that device only; no device pass ran.
     EXPECT_TRUE(byPath.logs.at("enclosure").empty());
     EXPECT_EQ(WritesIn(byPath.logs.at("engine")), 0u);

@@ -31,7 +31,7 @@ TEST_F(RunCommand, BacksUpAndErasesTheFlashOfAnEngineFamily) {
     const CliResult whole = runOnBus({"run", "rt71849", "--backup-only", path("whole.bak"), "--json"});
     EXPECT_EQ(whole.status, 0) << whole.err;
     EXPECT_THAT(whole.out, HasSubstr("\"procedure\":\"flash-update\",\"action\":\"backup-only\","
-                                     "\"status\":\"Read flash and backup success!\",\"success\":true}"));
+                                     "\"status\":\"Read flash and backup success!\",\"success\":true,"));
     EXPECT_EQ(ReadFile(path("whole.bak")), Pattern(0x10000));
 
     const CliResult half = runOnBus({"run", "rt71849", "--backup-only=" + path("half.bak"), "--firmware-size", "32768"});
@@ -58,14 +58,18 @@ TEST_F(RunCommand, TheLastStatusTextDecides) {
     EXPECT_EQ(erase.status, 1);
     EXPECT_THAT(erase.out, HasSubstr("status:           Erase command fail!!\nresult:           failed\n"));
 
-    // The program carries no image for this family's update.
+    // The program carries no image for this family's update (unless it was
+    // built with the engine images).
+    const bool noImage = !BuiltInImage("FW849");
     std::vector<uint8_t> file(16, 0);
     std::copy_n("8491", 4, file.begin() + 4);  // fits an RT71849 of revision 2
     writeFlash("rt71849.bin", file);
     device("rt71849.device", "profile = family\nfamily = 4\nroute = id-string\nrevision-char = 1\n");
-    const CliResult update = runOnBus({"run", "rt71849", "--firmware", path("rt71849.bin")});
-    EXPECT_EQ(update.status, 1);
-    EXPECT_THAT(update.out, HasSubstr("status:           Load defaut Fw file Error!!\n"));
+    if (noImage) {
+        const CliResult update = runOnBus({"run", "rt71849", "--firmware", path("rt71849.bin")});
+        EXPECT_EQ(update.status, 1);
+        EXPECT_THAT(update.out, HasSubstr("status:           Load defaut Fw file Error!!\n"));
+    }
 
     // The parallel engine's own texts, with the flash type of the part.
     device("rt71846.device", "profile = family\nfamily = 2\nparallel-flash-type = 1\nflash-file = rt71846.bin\n");
@@ -75,13 +79,16 @@ TEST_F(RunCommand, TheLastStatusTextDecides) {
     EXPECT_THAT(parallel.out, HasSubstr("\"status\":\"Erase All success!!\",\"success\":true"));
     EXPECT_TRUE(AllErased(readFlash("rt71846.bin")));
     writeFlash("rt71846.fw", std::vector<uint8_t>(16, 0));  // any file fits but an RT7184x one
-    const CliResult program = runOnBus({"run", "rt71846", "--firmware", path("rt71846.fw"), "--flash-type", "1"});
-    EXPECT_EQ(program.status, 1);
-    EXPECT_THAT(program.out, HasSubstr("status:           Programming Fail!!\n"));
+    if (noImage) {
+        const CliResult program = runOnBus({"run", "rt71846", "--firmware", path("rt71846.fw"), "--flash-type", "1"});
+        EXPECT_EQ(program.status, 1);
+        EXPECT_THAT(program.out, HasSubstr("status:           Programming Fail!!\n"));
+    }
 }
 
 TEST_F(RunCommand, TheNvramKeepingUpdateIsJudgedByItsResult) {
     // It fails without a word when the program carries no image for the chip.
+    if (BuiltInImage("FW652A")) GTEST_SKIP() << "built with the engine images";
     std::vector<uint8_t> file(0x1010, 0);
     const uint8_t tagBlock[] = {0x55, 0xAA, 0xAA, 0x55, '6', '5', '2', '1', 0x00, 0x00};
     std::copy(std::begin(tagBlock), std::end(tagBlock), file.begin() + 0x1000);  // fits revision 1
@@ -104,9 +111,10 @@ TEST_F(RunCommand, RefusesWhatTheFamilyCannotDoWithoutWriting) {
     } cases[] = {
         {{"run", "enclosure", "--erase-only"}, 1,
          "fwupdate-cli: run: VXE731/720 Series (ChipId 0x000A) has no engineering update; nothing was written\n"},
-        {{"run", "ksv652", "--erase-only"}, 2,
+        // Only the identification tells the engine: refused after it, not a usage error.
+        {{"run", "ksv652", "--erase-only"}, 1,
          "fwupdate-cli: run: --erase-only is not offered for KSV652 Series: its procedure always reprograms the "
-         "flash\n"},
+         "flash; nothing was written\n"},
         {{"run", "rt71849", "--firmware", path("other.fw")}, 1,
          "fwupdate-cli: run: The firmware file seems not match this chip!\n"},
     };

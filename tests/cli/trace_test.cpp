@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -109,6 +110,29 @@ TEST_F(TraceFile, ShowsFailedAndUnsentCommands) {
     EXPECT_EQ(lines[2].result, "not-opened");
     EXPECT_EQ(lines[2].transferred, "-");
     EXPECT_EQ(r.logs.at("a").size(), 2u);
+}
+
+TEST_F(TraceFile, TheDevicePassTestsAPathAsEnumeratedAndThenUsesItInLowerCase) {
+    device("a.device", "profile = vxe720-enclosure\npath = /Sim/USB-Upper\n");
+    const CliResult r = runOnBus({"list", "--trace", path("wire.trace")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> paths;
+    std::vector<std::string> cdbs;
+    std::ifstream in(path("wire.trace"));
+    uint64_t sequence = 0;
+    for (std::string line; std::getline(in, line);) {
+        const TraceLine t = ParseLine(line, ++sequence);
+        paths.push_back(t.path);
+        cdbs.push_back(t.cdb);
+    }
+    // The chip test, then INQUIRY and everything after on the lower-case path.
+    const auto firstLower = std::find(paths.begin(), paths.end(), "/sim/usb-upper");
+    ASSERT_NE(firstLower, paths.end());
+    ASSERT_NE(firstLower, paths.begin());
+    EXPECT_TRUE(std::all_of(paths.begin(), firstLower, [](const std::string& p) { return p == "/Sim/USB-Upper"; }));
+    EXPECT_TRUE(std::all_of(firstLower, paths.end(), [](const std::string& p) { return p == "/sim/usb-upper"; }));
+    EXPECT_EQ(cdbs[static_cast<size_t>(firstLower - paths.begin())].substr(0, 10), "1200000028");  // INQUIRY, 40 bytes
+    EXPECT_THAT(r.out, ::testing::HasSubstr("0\t/sim/usb-upper\t"));
 }
 
 }  // namespace

@@ -83,9 +83,10 @@ TEST_F(Usage, ChecksAFirmwareFileAgainstAChipId) {
     EXPECT_EQ(fits.out, path("vxe720.fw") + " fits VXE731/720 Series (ChipId 0x090A)\n");
     const CliResult other = run({"check-file", path("vxe720.fw"), "--chip-id", "8", "--json"});
     EXPECT_EQ(other.status, 1);
-    EXPECT_EQ(other.out, "{\"file\":" + ("\"" + path("vxe720.fw") + "\"") +
+    EXPECT_EQ(other.out, "{\"schema\":1,\"command\":\"check-file\",\"file\":" + ("\"" + path("vxe720.fw") + "\"") +
                              ",\"chipId\":8,\"chipIdHex\":\"0x0008\",\"family\":8,\"familyName\":\"KSV655 Series\","
-                             "\"fits\":false}\n");
+                             "\"fits\":false,\"error\":{\"message\":\"the file does not fit KSV655 Series (ChipId 0x0008)\","
+                             "\"status\":1}}\n");
 }
 
 TEST_F(Usage, EveryCommandHasItsPage) {

@@ -112,5 +112,29 @@ TEST_F(ScsiTransportTest, CheckConditionCountsAsCarriedAndFailureStillReportsLen
     EXPECT_GE(transferred, 0) << "the length is written on a failed request too";
 }
 
+// A short data-in goes through the scratch buffer, which starts with the
+// caller's bytes: what the device did not deliver stays as it was, whether
+// the request failed or came back short.
+TEST_F(ScsiTransportTest, AFailedOrShortDataInKeepsWhatDidNotArrive) {
+    bridge.fillFlash(0xFF);
+    const std::array<uint8_t, 3> pattern = {0xA5, 0x3C, 0x0F};
+    bridge.setFlash(0, pattern);
+
+    bridge.faults().failCommandAt = bridge.commandCount();
+    std::array<uint8_t, 3> failed = {0xEE, 0xEE, 0xEE};
+    int32_t transferred = -1;
+    EXPECT_EQ(FlashRead(path.c_str(), 0, failed.data(), 3, &transferred), 0);
+    EXPECT_EQ(last().command.length, 3u);
+    EXPECT_EQ(failed, (std::array<uint8_t, 3>{0xEE, 0xEE, 0xEE}));
+    EXPECT_EQ(transferred, 0) << "the length is written on a failed request too";
+
+    bridge.faults().failCommandAt.reset();
+    bridge.faults().shortReadAt = bridge.commandCount();
+    std::array<uint8_t, 3> shortRead = {0xEE, 0xEE, 0xEE};
+    EXPECT_EQ(FlashRead(path.c_str(), 0, shortRead.data(), 3, &transferred), 1);
+    EXPECT_EQ(shortRead, (std::array<uint8_t, 3>{0xA5, 0x3C, 0xEE}));
+    EXPECT_EQ(transferred, 2);
+}
+
 }  // namespace
 }  // namespace vxe

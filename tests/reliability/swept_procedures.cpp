@@ -1,5 +1,7 @@
 #include "tests/reliability/swept_procedures.h"
 
+#include "tests/reliability/swept_cli_procedures.h"
+
 #include <algorithm>
 
 #include "chip/firmware_image.h"
@@ -206,12 +208,14 @@ std::vector<uint8_t> Vxe720OldFlash() {
 }
 
 std::vector<Procedure> SweptProcedures() {
-    return {
+    std::vector<Procedure> procedures = {
         OneClickVxe720(true), OneClickVxe720(false), OneClickEngineFamily(),
         FlashUpdate(false),   FlashUpdate(true),     NvramKeepingUpdate(),
         PagedImage(),         ParallelUpdate(false), ParallelUpdate(true),
         EraseAll(),           BackupToFile(),        BackupParallel(),
     };
+    for (Procedure& p : SweptCliProcedures()) procedures.push_back(std::move(p));
+    return procedures;
 }
 
 }  // namespace vxe::reliability

@@ -144,6 +144,19 @@ TEST_F(OneClickWindowTest, NothingToDoReadsNoDeviceOrAlreadyUpdated) {
     EXPECT_FALSE(empty->DeviceList->isEnabled());
     empty.reset();
 
+    // Candidates, but none of them a target: an empty list that stays
+    // enabled, the readout emptied, "No device found!!".
+    machine.addDisk(test::UsbDiskPath(1), sim::PlainUsbDisk());
+    machine.addDisk(test::UsbDiskPath(2), sim::ProfileForFamily(4));
+    auto others = open();
+    EXPECT_EQ(StateOf(*others), State::NothingToDo);
+    EXPECT_EQ(others->devLable->text(), "                 No device found!!");
+    EXPECT_EQ(others->DeviceCount, 2);
+    EXPECT_EQ(others->DeviceList->count(), 0);
+    EXPECT_TRUE(others->DeviceList->isEnabled());
+    EXPECT_FALSE(others->UpdateBtn->isEnabled());
+    others.reset();
+
     addCurrent(0);
     auto w = open();
     EXPECT_EQ(StateOf(*w), State::NothingToDo);

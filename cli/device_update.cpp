@@ -1,0 +1,149 @@
+#include "cli/device_update.h"
+
+#include <exception>
+
+#include "app/write_guard.h"
+#include "chip/chip_identification.h"
+#include "cli/cli.h"
+#include "cli/commands.h"
+#include "cli/guarded_procedure.h"
+#include "cli/terminal_sink.h"
+#include "flash/engine_options.h"
+#include "flash/firmware_current.h"
+#include "flash/one_click_update.h"
+
+namespace vxe::cli {
+namespace {
+
+// What the window shows at the end of YES.
+constexpr std::string_view kDoneText = "Please power cycle the device";
+constexpr std::string_view kFailedText = "                     Update    fail!!";
+
+std::string_view WithoutLeadingBlanks(std::string_view text) {
+    return text.substr(std::min(text.find_first_not_of(' '), text.size()));
+}
+
+void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
+    DeviceLock lock;
+    if (settings.lockDevice) {
+        lock = LockDevice(update.path.c_str());
+        if (!lock.held()) {
+            update.error = LockRefusal(lock, Printable(update.path));
+            return;
+        }
+    }
+    update.readout = ReadChipStatus(update.path.c_str(), false, "");
+    // What the window's device pass uses to leave a device out: only reads.
+    if (!settings.force && IsFirmwareCurrent(update.path.c_str())) {
+        update.state = UpdateState::UpToDate;
+        update.exitStatus = kExitUpToDate;
+        return;
+    }
+    if (settings.confirm && !settings.confirm(update)) {
+        update.state = UpdateState::NotConfirmed;
+        update.error = "not confirmed; nothing was written";
+        return;
+    }
+
+    std::ostream null(nullptr);
+    const Invocation none;
+    CliHeaderKeeper keeper(update.path, settings.invocation != nullptr ? *settings.invocation : none,
+                           settings.keptHeaderOut != nullptr ? *settings.keptHeaderOut : null,
+                           settings.progress != nullptr);
+    EngineOptions options;
+    options.amicFlashCode = update.readout.amicFlashCode.value_or(0);
+    options.headerKeeper = &keeper;
+    const auto write = [&] {
+        TerminalStatusSink sink(settings.progress != nullptr ? *settings.progress : null, settings.progress != nullptr,
+                                true);
+        // The window's updating state: the bar starts at 0 and gets 20 at
+        // once, the status field is cleared.
+        sink.advanceProgress(20);
+        sink.setStatusText("");
+        update.outcome = RunOneClickUpdate(update.path.c_str(), update.readout.chipId, options, sink);
+        update.status = sink.statusText();
+    };
+    if (settings.guardWrites) {
+        const GuardedRun guarded = RunWriteGuarded(update.path, write);
+        update.deferredSignal = guarded.deferredSignal;
+        update.deviceChanged = guarded.deviceChanged;
+    } else {
+        write();
+    }
+    update.oldHeaderFile = keeper.keptFile();
+    update.headerFromFile = keeper.usedFallback();
+    if (update.headerFromFile) update.headerFrom = settings.invocation->headerFrom;
+    const bool done = update.outcome != 0 && !update.deviceChanged;
+    update.resultText = done ? kDoneText : kFailedText;
+    update.state = done ? UpdateState::Updated : UpdateState::Failed;
+    update.exitStatus = done ? kExitSuccess : kExitFailed;
+    if (!keeper.problem().empty()) update.error = keeper.problem();
+    else if (update.deviceChanged) update.error = DeviceChangedNote(Printable(update.path));
+    else if (!done) update.error = std::string(WithoutLeadingBlanks(kFailedText));
+}
+
+}  // namespace
+
+DeviceUpdate UpdateDevice(const std::string& path, const DeviceUpdateSettings& settings) {
+    DeviceUpdate update;
+    update.path = path;
+    const NoticeCapture notices;
+    try {
+        Run(update, settings);
+    } catch (const std::exception& e) {
+        update.state = UpdateState::Failed;
+        update.exitStatus = kExitFailed;
+        update.error = e.what();
+    }
+    update.notices = notices.notices();
+    return update;
+}
+
+const char* UpdateStateName(UpdateState state) {
+    switch (state) {
+        case UpdateState::Updated: return "updated";
+        case UpdateState::UpToDate: return "up-to-date";
+        case UpdateState::NotConfirmed: return "not-confirmed";
+        case UpdateState::Failed: break;
+    }
+    return "failed";
+}
+
+JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update) {
+    object.addString("device", update.path)
+        .addNumber("chipId", update.readout.chipId)
+        .addString("chipIdHex", HexWord(update.readout.chipId))
+        .addNumber("family", ChipFamilyOf(update.readout.chipId))
+        ;
+    AddFamilyName(object, update.readout)
+        .addString("oldHeaderFile", update.oldHeaderFile)
+        .addBool("headerFromFile", update.headerFromFile)
+        .addString("state", UpdateStateName(update.state))
+        .addNumber("outcome", update.outcome)
+        .addString("status", update.status)
+        .addString("result", update.resultText)
+        .addBool("success", update.state == UpdateState::Updated)
+        .addJson("messages", NoticesJson(update.notices));
+    if (!update.error.empty()) AddError(object, update.error, update.exitStatus);
+    return object;
+}
+
+void PrintDeviceUpdate(std::ostream& out, const DeviceUpdate& update) {
+    out << Field("device", Printable(update.path)) << '\n' << Field("chip", ChipSummary(update.readout)) << '\n';
+    if (update.headerFromFile) out << Field("header", "merged from " + Printable(update.headerFrom)) << '\n';
+    if (!update.status.empty()) out << Field("status", Printable(update.status)) << '\n';
+    switch (update.state) {
+        case UpdateState::UpToDate:
+            out << "The firmware is already current; nothing was written (--force writes it anyway)\n";
+            break;
+        case UpdateState::NotConfirmed:
+            break;
+        case UpdateState::Updated:
+        case UpdateState::Failed:
+            if (update.resultText.empty()) out << Field("error", Printable(update.error)) << '\n';
+            else out << WithoutLeadingBlanks(update.resultText) << '\n';
+            break;
+    }
+}
+
+}  // namespace vxe::cli
