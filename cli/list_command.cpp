@@ -48,7 +48,7 @@ int ListCommand(const Invocation& invocation, const CommandIo& io) {
         return kExitSuccess;
     }
     for (size_t i = 0; i < session.listed(); ++i) {
-        io.out << i << '\t' << Printable(session.row(i).DevicePath) << '\t' << Printable(found.items[i]) << '\n';
+        io.out << i << '\t' << PrintablePath(session.row(i).DevicePath) << '\t' << Printable(found.items[i]) << '\n';
     }
     io.out << "candidates: " << found.deviceCount << '\n' << WithoutLeadingBlanks(prompt) << '\n';
     return kExitSuccess;

@@ -13,6 +13,10 @@ namespace vxe::cli {
 // the text are dropped.
 std::string Printable(std::string_view text);
 
+// A device path as it is, so that it can be given back as DEVICE (a Windows
+// path keeps its backslashes); only control bytes become \xNN.
+std::string PrintablePath(std::string_view path);
+
 // A JSON string literal. Bytes above 0x7F are written as the code points
 // U+0080..U+00FF, so the output is valid JSON whatever a device sent.
 std::string JsonQuote(std::string_view text);
