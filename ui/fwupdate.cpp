@@ -315,7 +315,7 @@ void TR84xFwTool::FormCreate(QObject*) {
 }
 
 void TR84xFwTool::WMDeviceChange(uint32_t eventCode) {
-    if (eventCode == DBT_DEVICEARRIVAL || eventCode == DBT_DEVICEREMOVECOMPLETE) RefreshBtnClick(RefreshBtn);
+    if (eventCode == kDeviceArrival || eventCode == kDeviceRemoveComplete) RefreshBtnClick(RefreshBtn);
 }
 
 bool TR84xFwTool::BeginUpdate() {
