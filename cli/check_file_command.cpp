@@ -20,7 +20,7 @@ int CheckFileCommand(const Invocation& invocation, const CommandIo& io) {
         if (!fits) AddError(json, "the file does not fit " + ChipSummary(invocation.chipId), kExitFailed);
         io.out << json.str() << '\n';
     } else {
-        io.out << Printable(invocation.file) << (fits ? " fits " : " does not fit ") << ChipSummary(invocation.chipId)
+        io.out << PrintablePath(invocation.file) << (fits ? " fits " : " does not fit ") << ChipSummary(invocation.chipId)
                << '\n';
     }
     return fits ? kExitSuccess : kExitFailed;

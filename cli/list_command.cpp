@@ -64,11 +64,11 @@ int ListCommand(const Invocation& invocation, const CommandIo& io) {
         return kExitSuccess;
     }
     for (size_t i = 0; i < session.listed(); ++i) {
-        io.out << i << '\t' << Printable(session.row(i).DevicePath) << '\t' << Printable(found.items[i])
+        io.out << i << '\t' << PrintablePath(session.row(i).DevicePath) << '\t' << Printable(found.items[i])
                << "\tneeds-update\n";
     }
     for (const ListedDevice& device : found.current) {
-        io.out << "-\t" << Printable(device.path) << '\t' << Printable(device.item) << "\tcurrent\n";
+        io.out << "-\t" << PrintablePath(device.path) << '\t' << Printable(device.item) << "\tcurrent\n";
     }
     io.out << "candidates: " << found.deviceCount << '\n';
     if (beyond > 0) {

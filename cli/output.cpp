@@ -30,6 +30,21 @@ std::string Printable(std::string_view text) {
     return out;
 }
 
+std::string PrintablePath(std::string_view path) {
+    std::string out;
+    for (const char ch : path) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += ch;
+        } else {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        }
+    }
+    return out;
+}
+
 namespace {
 
 // Length of the well-formed UTF-8 sequence at the start of `text`, or 0.

@@ -13,6 +13,10 @@ namespace vxe::cli {
 // the text are dropped.
 std::string Printable(std::string_view text);
 
+// A device path as it is, so that it can be given back as DEVICE (a Windows
+// path keeps its backslashes); only control bytes become \xNN.
+std::string PrintablePath(std::string_view path);
+
 // A JSON string literal. UTF-8 passes through as it is; only what JSON
 // requires is escaped (quote, backslash, control characters). A byte that is
 // not part of well-formed UTF-8 becomes U+FFFD, so the output is valid JSON

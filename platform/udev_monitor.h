@@ -9,13 +9,12 @@
 #include <memory>
 #include <vector>
 
+#include "platform/device_change.h"
+
 struct udev;
 struct udev_monitor;
 
 namespace vxe {
-
-inline constexpr uint32_t kDeviceArrival = 0x8000;
-inline constexpr uint32_t kDeviceRemoveComplete = 0x8004;
 
 class UdevMonitor {
 public:

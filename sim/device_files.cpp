@@ -104,6 +104,36 @@ int HexDigit(char ch) {
     return -1;
 }
 
+// The quoted text that starts at v[at] (with \\, \" and \xNN escapes),
+// appended to `out`; returns the position after its closing quote.
+template <typename Out>
+size_t QuotedText(const Context& c, const Entry& e, size_t at, Out& out) {
+    const std::string& v = e.value;
+    for (++at;; ++at) {
+        if (at >= v.size()) c.fail(e, "text without its closing quote");
+        if (v[at] == '"') return at + 1;
+        if (v[at] != '\\') {
+            out.push_back(static_cast<typename Out::value_type>(v[at]));
+        } else if (at + 1 < v.size() && (v[at + 1] == '\\' || v[at + 1] == '"')) {
+            out.push_back(static_cast<typename Out::value_type>(v[++at]));
+        } else if (at + 3 < v.size() && v[at + 1] == 'x' && HexDigit(v[at + 2]) >= 0 && HexDigit(v[at + 3]) >= 0) {
+            out.push_back(static_cast<typename Out::value_type>(HexDigit(v[at + 2]) << 4 | HexDigit(v[at + 3])));
+            at += 3;
+        } else {
+            c.fail(e, "unknown escape in quoted text (use \\\\, \\\" or \\xNN)");
+        }
+    }
+}
+
+// A text value: as written, or in double quotes (for text that holds '#',
+// such as a Windows device path).
+std::string Text(const Context& c, const Entry& e) {
+    if (e.value.empty() || e.value.front() != '"') return e.value;
+    std::string text;
+    if (QuotedText(c, e, 0, text) != e.value.size()) c.fail(e, "unexpected text after the closing quote");
+    return text;
+}
+
 // Hexadecimal bytes ("F4 E7", "F4E7") and quoted text ("c731", with \\, \"
 // and \xNN escapes), in any mix.
 std::vector<uint8_t> Bytes(const Context& c, const Entry& e) {
@@ -114,22 +144,7 @@ std::vector<uint8_t> Bytes(const Context& c, const Entry& e) {
         if (v[at] == ' ' || v[at] == '\t') {
             ++at;
         } else if (v[at] == '"') {
-            for (++at;; ++at) {
-                if (at >= v.size()) c.fail(e, "text without its closing quote");
-                if (v[at] == '"') break;
-                if (v[at] != '\\') {
-                    bytes.push_back(static_cast<uint8_t>(v[at]));
-                } else if (at + 1 < v.size() && (v[at + 1] == '\\' || v[at + 1] == '"')) {
-                    bytes.push_back(static_cast<uint8_t>(v[++at]));
-                } else if (at + 3 < v.size() && v[at + 1] == 'x' && HexDigit(v[at + 2]) >= 0 &&
-                           HexDigit(v[at + 3]) >= 0) {
-                    bytes.push_back(static_cast<uint8_t>(HexDigit(v[at + 2]) << 4 | HexDigit(v[at + 3])));
-                    at += 3;
-                } else {
-                    c.fail(e, "unknown escape in quoted text (use \\\\, \\\" or \\xNN)");
-                }
-            }
-            ++at;
+            at = QuotedText(c, e, at, bytes);
         } else {
             size_t end = at;
             while (end < v.size() && v[end] != ' ' && v[end] != '\t' && v[end] != '"') ++end;
@@ -300,11 +315,12 @@ const Key kKeys[] = {
     // The device on the bus.
     {"path", Stage::Override, false, false,
      [](Context& c, const Entry& e) {
-         if (e.value.empty()) c.fail(e, "the path is empty");
-         if (std::any_of(e.value.begin(), e.value.end(), [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; })) {
+         const std::string path = Text(c, e);
+         if (path.empty()) c.fail(e, "the path is empty");
+         if (std::any_of(path.begin(), path.end(), [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; })) {
              c.fail(e, "the path holds a control character");
          }
-         c.device.path = e.value;
+         c.device.path = path;
      }},
     {"class", Stage::Override, false, false,
      [](Context& c, const Entry& e) {
@@ -320,8 +336,9 @@ const Key kKeys[] = {
      [](Context& c, const Entry& e) { c.device.givenAwayAfter = ValueIn(c, e, 0, UINT64_MAX); }},
     {"flash-file", Stage::Override, false, false,
      [](Context& c, const Entry& e) {
-         if (e.value.empty()) c.fail(e, "the file name is empty");
-         const fs::path p(e.value);
+         const std::string name = Text(c, e);
+         if (name.empty()) c.fail(e, "the file name is empty");
+         const fs::path p(name);
          c.device.flashFile = (p.is_absolute() ? p : fs::path(c.directory) / p).lexically_normal().string();
          c.device.flashFileLine = e.line;
      }},

@@ -137,7 +137,10 @@ std::vector<uint8_t> ChipInformationBlock(int family, std::string_view model, ui
 std::vector<uint8_t> IdentificationString(std::string_view model, uint8_t revisionChar) {
     const char variant = model == "845" || model == "849" ? 'C' : 'A';
     std::vector<uint8_t> text(40, 0);
-    const std::string s = "c" + std::string(model) + variant;
+    // Appended piecewise: g++ 12 at -O3 warns falsely (-Wrestrict) on "literal" + std::string.
+    std::string s = "c";
+    s += model;
+    s += variant;
     std::copy(s.begin(), s.end(), text.begin());
     text[s.size()] = revisionChar;
     return text;
@@ -168,7 +171,8 @@ DeviceDescription ProfileForFamily(int family, Route wanted, const ProfileOption
 
     DeviceDescription d;
     d.profileName = "family " + std::to_string(family) + " by " + RouteName(route);
-    const std::string tag = route == Route::InquiryTag ? "c" + std::string(model) : "";
+    std::string tag;
+    if (route == Route::InquiryTag) tag.append("c").append(model);
     d.inquiry = InquiryData("Corvane ", kFamilies[family].product, "0107", tag, 56);
     d.controllerMemory.assign(kMemorySize, 0);
     d.timing = options.timing;

@@ -7,10 +7,9 @@
 #include <cstdint>
 #include <memory>
 
-namespace vxe {
+#include "platform/device_change.h"
 
-inline constexpr uint32_t DBT_DEVICEARRIVAL = 0x8000;
-inline constexpr uint32_t DBT_DEVICEREMOVECOMPLETE = 0x8004;
+namespace vxe {
 
 class DeviceNotificationSource : public QObject {
     Q_OBJECT

@@ -351,15 +351,15 @@ void TR84xFwTool::FormCreate(QObject*) {
 }
 
 void TR84xFwTool::WMDeviceChange(uint32_t eventCode) {
-    if (eventCode == DBT_DEVICEREMOVECOMPLETE) {
+    if (eventCode == kDeviceRemoveComplete) {
         // The notice does not say which device left, and its node may be
         // given to the next one plugged: no row is detached at the end until
         // a refresh has found it again.
         for (DeviceEntry& row : DeviceTable) row.DetachAtExit = 0;
     }
     // A device plugged in after an update has ended: the user has moved on.
-    if (eventCode == DBT_DEVICEARRIVAL && !updateRunning_) resultOnScreen_ = false;
-    if (eventCode == DBT_DEVICEARRIVAL || eventCode == DBT_DEVICEREMOVECOMPLETE) RefreshBtnClick(RefreshBtn);
+    if (eventCode == kDeviceArrival && !updateRunning_) resultOnScreen_ = false;
+    if (eventCode == kDeviceArrival || eventCode == kDeviceRemoveComplete) RefreshBtnClick(RefreshBtn);
 }
 
 bool TR84xFwTool::BeginUpdate() {

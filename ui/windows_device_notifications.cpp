@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "ui/device_notifications.h"
 #include "ui/fwupdate.h"
 
 namespace vxe {
@@ -13,6 +14,8 @@ namespace {
 
 // {A5DCBF10-6530-11D2-901F-00C04FB951ED}
 constexpr GUID kUsbDeviceInterface = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+
+static_assert(kDeviceArrival == DBT_DEVICEARRIVAL && kDeviceRemoveComplete == DBT_DEVICEREMOVECOMPLETE);
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 # Regenerates the firmware image into the build tree and compares it with the
 # committed resources/vxe720fw.bin, so that the two can never drift apart.
-# cmake -DGENERATOR=<make_firmware_image> -DOUTPUT=<scratch file> -DEXPECTED=<committed image> -P <this file>
+# cmake -DGENERATOR=<make_firmware_image> -DOUTPUT=<scratch file> -DEXPECTED=<committed image>
+#       [-DEMULATOR=<what runs a cross-built program>] -P <this file>
 foreach(var GENERATOR OUTPUT EXPECTED)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")
@@ -8,7 +9,7 @@ foreach(var GENERATOR OUTPUT EXPECTED)
 endforeach()
 
 file(REMOVE ${OUTPUT})
-execute_process(COMMAND ${GENERATOR} ${OUTPUT} RESULT_VARIABLE result)
+execute_process(COMMAND ${EMULATOR} ${GENERATOR} ${OUTPUT} RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "make_firmware_image failed: ${result}")
 endif()

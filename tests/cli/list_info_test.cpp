@@ -78,6 +78,23 @@ TEST_F(ListCommand, KeepsDeviceBytesFromBreakingTheOutput) {
     EXPECT_THAT(json.out, HasSubstr("\"name\":\"<<USB>> Tab\\tNl\\n\\\"q\\\\\\uFFFD VXE720 SATA \""));
 }
 
+// A Windows interface path holds '#' and backslashes: it is described in
+// quotes, and list prints it so that it can be given back as DEVICE.
+TEST_F(ListCommand, PrintsAWindowsPathAsItIsForDeviceToTakeBack) {
+    const std::string windowsPath = R"(\\?\usbstor#disk&ven_corvane#0001#{53f56307-b6bf-11d0-94f2-00a0c91efb8b})";
+    device("enclosure.device", std::string(kEnclosure) + R"(path = "\\\\?\\usbstor#disk&ven_corvane#0001#)" +
+                                   R"({53f56307-b6bf-11d0-94f2-00a0c91efb8b}"  # the interface of the enclosure)" + "\n");
+    const CliResult listed = runOnBus({"list"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(Lines(listed.out)[0], std::string("0\t") + windowsPath + "\t<<USB>> Corvane VXE720 SATA Brdg");
+    const std::string printed = Lines(listed.out)[0].substr(2, windowsPath.size());
+    const CliResult info = runOnBus({"info", printed});
+    EXPECT_EQ(info.status, 0) << info.err;
+
+    device("enclosure.device", std::string(kEnclosure) + "path = \"usbstor\"trailing\n");
+    EXPECT_THAT(runOnBus({"list"}).err, HasSubstr("path: unexpected text after the closing quote"));
+}
+
 using InfoCommand = CliTest;
 
 TEST_F(InfoCommand, ShowsTheReadoutByIndexOrPath) {

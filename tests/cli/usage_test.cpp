@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "cli/output.h"
 #include "tests/cli/cli_fixture.h"
 
 namespace vxe::test {
@@ -83,7 +84,8 @@ TEST_F(Usage, ChecksAFirmwareFileAgainstAChipId) {
     EXPECT_EQ(fits.out, path("vxe720.fw") + " fits VXE731/720 Series (ChipId 0x090A)\n");
     const CliResult other = run({"check-file", path("vxe720.fw"), "--chip-id", "8", "--json"});
     EXPECT_EQ(other.status, 1);
-    EXPECT_EQ(other.out, "{\"schema\":1,\"command\":\"check-file\",\"file\":" + ("\"" + path("vxe720.fw") + "\"") +
+    // The path as JSON writes it (a Windows path's backslashes doubled).
+    EXPECT_EQ(other.out, "{\"schema\":1,\"command\":\"check-file\",\"file\":" + vxe::cli::JsonQuote(path("vxe720.fw")) +
                              ",\"chipId\":8,\"chipIdHex\":\"0x0008\",\"family\":8,\"familyName\":\"KSV655 Series\","
                              "\"fits\":false,\"error\":{\"message\":\"the file does not fit KSV655 Series (ChipId 0x0008)\","
                              "\"status\":1}}\n");

@@ -148,8 +148,10 @@ protected:
     }
     bool anythingBut(const std::vector<std::string>& allowed) const {
         for (const auto& entry : fs::recursive_directory_iterator(base)) {
-            if (entry.is_regular_file() &&
-                std::find(allowed.begin(), allowed.end(), entry.path().string()) == allowed.end()) {
+            // Compared as paths: Windows lists them with its own separator.
+            if (entry.is_regular_file() && std::none_of(allowed.begin(), allowed.end(), [&](const std::string& name) {
+                    return entry.path() == fs::path(name);
+                })) {
                 return true;
             }
         }

@@ -94,7 +94,7 @@ TEST(OneUpdateAtATime, ANoticeDuringRunRefreshesOnlyOnceItEnds) {
     rig.setFirmware(test::TestImage(32768));
     const std::string row = w.DeviceTable[0].DevicePath;
     w.onPump = [&] {
-        w.WMDeviceChange(DBT_DEVICEARRIVAL);
+        w.WMDeviceChange(kDeviceArrival);
         EXPECT_EQ(w.DeviceList->count(), 1) << "the list stays under a running update";
         EXPECT_EQ(std::string(w.DeviceTable[0].DevicePath), row);
     };

@@ -145,7 +145,7 @@ TEST_F(HotplugStormTest, AThousandNoticesAThirdOfThemDuringUpdates) {
     std::printf("storm: %d notices, %d during %d updates\n", notices, duringUpdates, updates);
 
     // One more notice settles the list on what the bus holds now.
-    w.WMDeviceChange(DBT_DEVICEARRIVAL);
+    w.WMDeviceChange(kDeviceArrival);
     const std::vector<std::string> expected = expectedRows();
     std::printf("storm: %zu bridges listed at the end\n", expected.size());
     ASSERT_EQ(w.DeviceList->count(), static_cast<int>(expected.size()));

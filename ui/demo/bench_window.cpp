@@ -14,21 +14,32 @@ constexpr int kPowerOffMs = 1500;
 
 BenchWindow::BenchWindow(sim::Bus& bus, QWidget* parent) : QWidget(parent), bus_(bus) {
     setWindowTitle(QStringLiteral("Simulated bench"));
-    auto* layout = new QVBoxLayout(this);
+    // The bench never keeps the demo alive: closing the utility's window ends it.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    layout_ = new QVBoxLayout(this);
     state_ = new QLabel(this);
-    layout->addWidget(state_);
-
-    const auto button = [&](const QString& text, auto handler) {
-        auto* b = new QPushButton(text, this);
-        connect(b, &QPushButton::clicked, this, handler);
-        layout->addWidget(b);
-    };
-    button(QStringLiteral("Plug / unplug enclosure 1"), [this] { togglePlug(1); });
-    button(QStringLiteral("Power-cycle enclosure 1"), [this] { powerCycle(1); });
-    button(QStringLiteral("Add a second enclosure"), [this] { addSecond(); });
+    layout_->addWidget(state_);
+    addEnclosureButtons(1);
+    addSecond_ = button(QStringLiteral("Add a second enclosure"), [this] { addSecond(); });
     button(QStringLiteral("Put the older firmware back"), [this] { restore(); });
     describe();
     move(800, 280);
+}
+
+QPushButton* BenchWindow::button(const QString& text, std::function<void()> handler, int at) {
+    auto* b = new QPushButton(text, this);
+    connect(b, &QPushButton::clicked, this, std::move(handler));
+    layout_->insertWidget(at < 0 ? layout_->count() : at, b);
+    return b;
+}
+
+// Every enclosure on the bench has its own plug and power switches, after
+// those of the enclosures before it.
+void BenchWindow::addEnclosureButtons(int enclosure) {
+    const int at = 1 + 2 * (enclosure - 1);
+    button(QStringLiteral("Plug / unplug enclosure %1").arg(enclosure), [this, enclosure] { togglePlug(enclosure); }, at);
+    button(QStringLiteral("Power-cycle enclosure %1").arg(enclosure), [this, enclosure] { powerCycle(enclosure); },
+           at + 1);
 }
 
 void BenchWindow::togglePlug(int enclosure) {
@@ -59,6 +70,8 @@ void BenchWindow::addSecond() {
     if (enclosures_ >= 2) return;
     enclosures_ = 2;
     AddEnclosure(bus_, 2);
+    addEnclosureButtons(2);
+    addSecond_->setEnabled(false);
     describe();
 }
 

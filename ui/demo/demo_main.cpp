@@ -17,6 +17,7 @@
 #include "ui/demo/bench_window.h"
 #include "ui/demo/demo_enclosures.h"
 #include "ui/demo/sim_bus_notifications.h"
+#include "ui/demo/stop_signals.h"
 #include "ui/fwupdate.h"
 
 namespace {
@@ -57,8 +58,10 @@ int main(int argc, char* argv[]) {
         bench = std::make_unique<vxe::demo::BenchWindow>(bus);
         bench->show();
     }
-    // Closing the utility's window ends the demo, bench and all.
+    // Closing the utility's window ends the demo, bench and all (the bench
+    // does not count as a window that keeps the program running).
     QApplication::setQuitOnLastWindowClosed(false);
     QObject::connect(&application, &QApplication::lastWindowClosed, &application, &QApplication::quit);
+    vxe::demo::CloseWindowsOnStopSignals();
     return vxe::RunMainWindow();
 }

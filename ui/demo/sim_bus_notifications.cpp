@@ -11,7 +11,7 @@ std::unique_ptr<DeviceNotificationSource> MakeSimulatedBusNotifications(sim::Bus
     bus.addListener([target](const sim::BusEvent& event) {
         if (!target) return;
         const uint32_t code =
-            event.kind == sim::BusEventKind::Arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+            event.kind == sim::BusEventKind::Arrival ? kDeviceArrival : kDeviceRemoveComplete;
         // Queued, so a notice never runs inside whatever plugged the device.
         QMetaObject::invokeMethod(
             target.data(), [target, code] { if (target) emit target->deviceChange(code); }, Qt::QueuedConnection);

@@ -1,0 +1,78 @@
+// The demo's bench: it switches every enclosure it put on the bus, and it
+// never keeps the demo running once the utility's window is closed.
+#include "ui/demo/bench_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "sim/bus.h"
+#include "sim/clock.h"
+#include "sim/simulated_platform.h"
+#include "ui/demo/demo_enclosures.h"
+
+namespace vxe::test {
+namespace {
+
+class DemoBench : public ::testing::Test {
+protected:
+    void SetUp() override {
+        state_ = std::filesystem::path(::testing::TempDir()) / "demo_bench_state";
+        std::filesystem::remove_all(state_);
+        ::setenv("XDG_STATE_HOME", state_.c_str(), 1);
+        demo::AddEnclosure(bus, 1);
+    }
+    void TearDown() override {
+        ::unsetenv("XDG_STATE_HOME");
+        std::filesystem::remove_all(state_);
+    }
+
+    void press(demo::BenchWindow& bench, const QString& text) {
+        for (QPushButton* b : bench.findChildren<QPushButton*>()) {
+            if (b->text() == text) return b->click();
+        }
+        ADD_FAILURE() << "no button " << text.toStdString();
+    }
+    bool plugged(int enclosure) {
+        const sim::BusDevice* d = bus.find(demo::EnclosurePath(enclosure));
+        return d != nullptr && d->plugged;
+    }
+
+    sim::FakeClock clock;
+    sim::Bus bus{clock};
+    SimulatedPlatform platform{bus};
+    ScopedPlatform installed{platform};
+    std::filesystem::path state_;
+};
+
+TEST_F(DemoBench, SwitchesTheSecondEnclosureItAdded) {
+    demo::BenchWindow bench(bus);
+    press(bench, QStringLiteral("Add a second enclosure"));
+    ASSERT_TRUE(plugged(2));
+    press(bench, QStringLiteral("Plug / unplug enclosure 2"));
+    EXPECT_FALSE(plugged(2));
+    EXPECT_TRUE(plugged(1));
+    press(bench, QStringLiteral("Plug / unplug enclosure 2"));
+    EXPECT_TRUE(plugged(2));
+    press(bench, QStringLiteral("Power-cycle enclosure 2"));
+    EXPECT_FALSE(plugged(2));  // back on after the power-off pause
+}
+
+TEST_F(DemoBench, ClosingTheUtilityWindowEndsTheLoopWithTheBenchOpen) {
+    demo::BenchWindow bench(bus);
+    bench.show();
+    QWidget utility;
+    utility.show();
+    QTimer::singleShot(0, &utility, [&utility] { utility.close(); });
+    // Only reached when the loop outlives the utility's window.
+    QTimer::singleShot(10000, [] { QApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0);
+}
+
+}  // namespace
+}  // namespace vxe::test
