@@ -86,7 +86,7 @@ TEST_F(ListCommand, PrintsAWindowsPathAsItIsForDeviceToTakeBack) {
                                    R"({53f56307-b6bf-11d0-94f2-00a0c91efb8b}"  # the interface of the enclosure)" + "\n");
     const CliResult listed = runOnBus({"list"});
     ASSERT_EQ(listed.status, 0) << listed.err;
-    EXPECT_EQ(Lines(listed.out)[0], std::string("0\t") + windowsPath + "\t<<USB>> Corvane VXE720 SATA Brdg");
+    EXPECT_EQ(Lines(listed.out)[0], std::string("0\t") + windowsPath + "\t<<USB>> Corvane VXE720 SATA Brdg\tneeds-update");
     const std::string printed = Lines(listed.out)[0].substr(2, windowsPath.size());
     const CliResult info = runOnBus({"info", printed});
     EXPECT_EQ(info.status, 0) << info.err;
