@@ -252,7 +252,9 @@ OUTPUT
 
     With --all, one line per enclosure, PATH<TAB>STATE[<TAB>TEXT], in the
     order of the device pass (the enclosures already current last), then
-    "N devices: U updated, F failed, C already current".
+    "N devices: U updated, F failed, C already current". Where each
+    device's header was kept is said on standard error ("PATH: old header:
+    FILE"), and in JSON as oldHeaderFile.
 
     With --json: schema, command, device, chipId, chipIdHex, family,
     familyName, oldHeaderFile (empty when none was kept), headerFromFile

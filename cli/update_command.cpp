@@ -141,6 +141,12 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
             if (!u.resultText.empty()) io.out << '\t' << Printable(u.resultText.substr(u.resultText.find_first_not_of(' ')));
             else if (!u.error.empty()) io.out << '\t' << Printable(u.error);
             io.out << '\n';
+            // The report's lines keep their shape; where each header went is
+            // said beside them, on the error stream.
+            if (!u.oldHeaderFile.empty()) {
+                io.err << "fwupdate-cli: update: " << Printable(u.path) << ": old header: " << Printable(u.oldHeaderFile)
+                       << '\n';
+            }
         }
         io.out << summary << '\n';
     }
