@@ -18,7 +18,12 @@ void CliTest::SetUp() {
     dir = fs::path(::testing::TempDir()) / "cli_test" / (std::string(info->test_suite_name()) + "." + info->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);  // where YES keeps old headers
+    // Where YES keeps old headers.
+#ifdef _WIN32
+    _putenv_s("XDG_STATE_HOME", (dir / "state").string().c_str());
+#else
+    setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+#endif
 }
 
 void CliTest::TearDown() { fs::remove_all(dir); }

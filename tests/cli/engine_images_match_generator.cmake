@@ -1,6 +1,7 @@
 # Regenerates the engine test images into the build tree and compares them
 # with the committed tests/engine-images, so that the two never drift apart.
-# cmake -DGENERATOR=<make_engine_images> -DOUTPUT=<scratch folder> -DEXPECTED=<committed folder> -P <this file>
+# cmake -DGENERATOR=<make_engine_images> -DOUTPUT=<scratch folder> -DEXPECTED=<committed folder>
+#       [-DEMULATOR=<what runs a cross-built program>] -P <this file>
 foreach(var GENERATOR OUTPUT EXPECTED)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")
@@ -8,7 +9,7 @@ foreach(var GENERATOR OUTPUT EXPECTED)
 endforeach()
 
 file(REMOVE_RECURSE ${OUTPUT})
-execute_process(COMMAND ${GENERATOR} ${OUTPUT} RESULT_VARIABLE result)
+execute_process(COMMAND ${EMULATOR} ${GENERATOR} ${OUTPUT} RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "make_engine_images failed: ${result}")
 endif()
