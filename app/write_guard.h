@@ -21,7 +21,10 @@ public:
     explicit WriteGuard(const char* device) : pin_(device) { pin_.beginWriting(); }
 
     int deferredSignal() const { return interruption_.deferredSignal(); }
-    bool deviceChanged() const { return pin_.deviceChanged(); }
+    // A write was held back, or the path names another device now: then the
+    // reads of the verify may have come from that one, so they prove
+    // nothing. Asked once the procedure has ended.
+    bool deviceChanged() { return pin_.deviceChanged() || !pin_.stillSameDevice(); }
 
 private:
     InterruptionGuard interruption_;

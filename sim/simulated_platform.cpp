@@ -39,6 +39,9 @@ void SendSignal(int signal) {
     const pid_t target = ::getpid();
     const pid_t sender = ::fork();
     if (sender == 0) {
+        // Holding none of this process's files (its device lock among them),
+        // so that a kill frees them at once.
+        ::close_range(3, ~0U, 0);
         ::kill(target, signal);
         ::_exit(0);
     }

@@ -22,6 +22,7 @@ namespace {
 bool TR84xFwTool::RunGuarded(const char* device, bool keepHeader,
                              const std::function<bool(HeaderKeeper*)>& procedure) {
     // The device is fixed before the procedure's first command.
+    deviceChangedInRun_ = false;
     DevicePin pin(device);
     const DeviceLock lock = LockDevice(device);
     if (!lock.held()) {
@@ -42,8 +43,9 @@ bool TR84xFwTool::RunGuarded(const char* device, bool keepHeader,
         WriteGuard guard(device);
         verified = procedure(keepHeader ? &keeper : nullptr);
         deferred = guard.deferredSignal();
-        if (guard.deviceChanged()) CurrentPlatform().debugOutput(DeviceChangedNote(device) + "\n");
-        verified = verified && !guard.deviceChanged();
+        deviceChangedInRun_ = guard.deviceChanged();
+        if (deviceChangedInRun_) CurrentPlatform().debugOutput(DeviceChangedNote(device) + "\n");
+        verified = verified && !deviceChangedInRun_;
     }
     if (keepHeader) keeper.finish(verified);
     if (!keeper.problem().empty()) {
