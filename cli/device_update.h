@@ -35,6 +35,7 @@ struct DeviceUpdate {
     std::string headerFrom;       // that file
     int deferredSignal = 0;       // a termination signal held back during the write
     bool deviceChanged = false;   // the node was given to another device meanwhile
+    bool busy = false;            // another procedure held the device; nothing more was sent
 };
 
 struct DeviceUpdateSettings {
@@ -62,7 +63,8 @@ DeviceUpdate UpdateDevice(const std::string& path, const DeviceUpdateSettings& s
 const char* UpdateStateName(UpdateState state);
 
 // The device's part of a report: members for JSON, lines for the terminal.
-JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update);
+// `inBatch`: one device of `update --all`, which may have been busy.
+JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update, bool inBatch = false);
 void PrintDeviceUpdate(std::ostream& out, const DeviceUpdate& update);
 
 }  // namespace vxe::cli

@@ -37,12 +37,14 @@ bool EndedInSuccess(RunProcedure procedure, const EngineOptions& options, std::s
 // Run on the engineering panel with "RD Version" ticked: the procedure of
 // the device's family, with the panel's options.
 int RunCommand(const Invocation& invocation, const CommandIo& io) {
-    // Declared first so that it is let go last, after the session's detach.
-    DeviceLock lock;
     std::optional<DiscoverySession> session;
+    // Let go before the session's detach, which takes each device's lock itself.
+    DeviceLock lock;
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
-    if (!path) return io.noSuchDevice(invocation);
-    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock)) return *refused;
+    if (!path) return io.noSuchDevice(invocation, session ? &*session : nullptr);
+    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock, session.has_value())) {
+        return *refused;
+    }
 
     const ChipReadout readout = ReadChipStatus(path->c_str(), false, "");
     const uint8_t family = ChipFamilyOf(readout.chipId);

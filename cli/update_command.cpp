@@ -63,7 +63,7 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
     std::vector<std::string> current;
     for (const ListedDevice& device : found.current) current.push_back(device.path);
     if (invocation.force) paths.insert(paths.end(), current.begin(), current.end());
-    if (paths.empty() && current.empty()) {
+    if (paths.empty() && current.empty() && found.busy.empty()) {
         return io.fail(invocation, kExitNoDevice, "no VXE720 enclosure found (see fwupdate-cli list)");
     }
 
@@ -99,6 +99,14 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
     }
     // Devices a held-back signal kept from starting are left out of the report.
     std::erase_if(updates, [](const DeviceUpdate& u) { return u.path.empty(); });
+    // Another procedure's devices were sent nothing: not updated, so not a success.
+    for (const BusyDevice& device : found.busy) {
+        DeviceUpdate passedOver;
+        passedOver.path = device.path;
+        passedOver.busy = true;
+        passedOver.error = device.reason;
+        updates.push_back(passedOver);
+    }
     if (!invocation.force) {
         for (const std::string& path : current) {
             DeviceUpdate skipped;
@@ -124,7 +132,7 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
         std::vector<std::string> devices;
         for (const DeviceUpdate& u : updates) {
             JsonObject device;
-            devices.push_back(AddDeviceUpdate(device, u).str());
+            devices.push_back(AddDeviceUpdate(device, u, true).str());
         }
         JsonObject document = JsonDocument("update");
         document.addBool("all", true)
@@ -161,12 +169,14 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
 int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
     if (invocation.all) return UpdateAll(invocation, io);
 
-    // Declared first so that it is let go last, after the session's detach.
-    DeviceLock lock;
     std::optional<DiscoverySession> session;
+    // Let go before the session's detach, which takes each device's lock itself.
+    DeviceLock lock;
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
-    if (!path) return io.noSuchDevice(invocation);
-    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock)) return *refused;
+    if (!path) return io.noSuchDevice(invocation, session ? &*session : nullptr);
+    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock, session.has_value())) {
+        return *refused;
+    }
 
     DeviceUpdateSettings settings;
     settings.force = invocation.force;

@@ -199,6 +199,53 @@ TEST_F(DeviceLocks, WhoeverRunsTheSecondProcedureMeetsTheLock) {
 }
 #endif
 
+// The device pass talks to a device only under its lock: a device another
+// procedure holds is passed over, shown as busy, and sent nothing; an index
+// it may have moved is refused.
+TEST_F(DeviceLocks, TheDevicePassSendsNothingToADeviceAnotherProcedureHolds) {
+    device("a-held.device", "profile = vxe720-enclosure\nflash-file = a.bin\n");
+    device("b-free.device", "profile = vxe720-enclosure\nflash-file = b.bin\n");
+    writeFlash("a.bin", FactoryFlash(3));
+    writeFlash("b.bin", FactoryFlash(5));
+    const OtherProcedure other(dir, "a-held");
+    const std::string busy = "another procedure is working on a-held (lock " + other.lock().name() + "); nothing was sent";
+
+    CliResult list = runOnBus({"list"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(Lines(list.out), (std::vector<std::string>{"0\tb-free\t<<USB>> Corvane VXE720 SATA Brdg\tneeds-update",
+                                                         "-\ta-held\t-\tbusy\t" + busy, "candidates: 2",
+                                                         "Click 'Yes' to proceed with the firmware update"}));
+    EXPECT_TRUE(list.logs["a-held"].empty());
+    CliResult json = runOnBus({"list", "--json"});
+    EXPECT_THAT(json.out, HasSubstr("{\"index\":null,\"path\":\"a-held\",\"name\":\"\",\"detachAtExit\":false,"
+                                    "\"needsUpdate\":null,\"busy\":true,\"reason\":\"" + busy + "\"}"));
+
+    // Index 0 was a-held before it was taken.
+    CliResult byIndex = runOnBus({"update", "0", "--yes"});
+    EXPECT_EQ(byIndex.status, 1);
+    EXPECT_THAT(byIndex.err, HasSubstr("a-held is busy (another procedure is working on it) and passed over, so "
+                                       "device 0 may not be the one the list showed"));
+    EXPECT_THAT(byIndex.err, HasSubstr("to the 1 other device, nothing to a-held"));
+    EXPECT_TRUE(byIndex.logs["a-held"].empty());
+    EXPECT_EQ(WritesIn(byIndex.logs["b-free"]), 0u);
+
+    CliResult info = runOnBus({"info", "a-held"});
+    EXPECT_EQ(info.status, 1);
+    EXPECT_THAT(info.err, HasSubstr(busy));
+    EXPECT_TRUE(info.logs["a-held"].empty());
+
+    // Every other enclosure is updated; the held one is not, so the run is no success.
+    CliResult all = runOnBus({"update", "--all", "--yes", "--json"});
+    EXPECT_EQ(all.status, 1);
+    EXPECT_THAT(all.out, HasSubstr("\"device\":\"b-free\""));
+    EXPECT_THAT(all.out, HasSubstr("\"state\":\"updated\""));
+    EXPECT_THAT(all.out, HasSubstr("\"device\":\"a-held\""));
+    EXPECT_THAT(all.out, HasSubstr("\"busy\":true,\"error\":{\"message\":\"" + busy + "\",\"status\":1}"));
+    EXPECT_THAT(all.out, HasSubstr("\"updated\":1,\"failed\":1,\"upToDate\":0,\"exitStatus\":1"));
+    EXPECT_TRUE(all.logs["a-held"].empty());
+    EXPECT_EQ(readFlash("a.bin"), FactoryFlash(3));
+}
+
 // While the user looks at the question, another program updates the
 // enclosure to the end. The flash this run then takes is that update's, not
 // the copy the device pass read.
