@@ -246,6 +246,18 @@ TEST_F(DeviceLocks, TheDevicePassSendsNothingToADeviceAnotherProcedureHolds) {
     EXPECT_EQ(readFlash("a.bin"), FactoryFlash(3));
 }
 
+// The detach at the end takes the device's lock too: the run's own update
+// has let it go by then, so its CD-ROM enclosure is detached as the window's
+// end would.
+TEST_F(DeviceLocks, AnUpdateByIndexDetachesItsDeviceAfterLettingItGo) {
+    device("enclosure.device", std::string(kEnclosure) + "class = cdrom\n");
+    writeFlash("enclosure.bin", FactoryFlash(3));
+    CliResult r = runOnBus({"update", "0", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.counters["enclosure"].hostAttach, 2u);
+    EXPECT_EQ(r.counters["enclosure"].hostDetach, 1u);
+}
+
 // While the user looks at the question, another program updates the
 // enclosure to the end. The flash this run then takes is that update's, not
 // the copy the device pass read.
