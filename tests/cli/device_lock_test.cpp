@@ -23,6 +23,7 @@
 #include <streambuf>
 
 #include "app/write_guard.h"
+#include "cli/output.h"
 #include "platform/platform.h"
 #include "sim/device_files.h"
 #include "sim/simulated_platform.h"
@@ -82,13 +83,21 @@ private:
     std::function<void()> beforeAnswer_;
 };
 
+// `"key":"value"` as the JSON output writes it.
+std::string JsonMember(std::string_view key, std::string_view value) {
+    const std::string object = cli::JsonObject().addString(key, value).str();
+    return object.substr(1, object.size() - 2);
+}
+
 using DeviceLocks = CliTest;
 
 TEST_F(DeviceLocks, EveryNameOfADeviceMeetsTheSameLock) {
     device("enclosure.device", kEnclosure);
     writeFlash("enclosure.bin", FactoryFlash(3));
     // The folder through a link, and the description through a link from another folder.
-    fs::create_directory_symlink(dir, dir / "link");
+    std::error_code noLinks;
+    fs::create_directory_symlink(dir, dir / "link", noLinks);
+    if (noLinks) GTEST_SKIP() << "no links here: " << noLinks.message();
     fs::create_directories(dir / "named");
     fs::create_symlink(dir / "enclosure.device", dir / "named" / "enclosure.device");
 
@@ -213,12 +222,12 @@ TEST_F(DeviceLocks, TheDevicePassSendsNothingToADeviceAnotherProcedureHolds) {
     CliResult list = runOnBus({"list"});
     EXPECT_EQ(list.status, 0);
     EXPECT_EQ(Lines(list.out), (std::vector<std::string>{"0\tb-free\t<<USB>> Corvane VXE720 SATA Brdg\tneeds-update",
-                                                         "-\ta-held\t-\tbusy\t" + busy, "candidates: 2",
+                                                         "-\ta-held\t-\tbusy\t" + cli::Printable(busy), "candidates: 2",
                                                          "Click 'Yes' to proceed with the firmware update"}));
     EXPECT_TRUE(list.logs["a-held"].empty());
     CliResult json = runOnBus({"list", "--json"});
     EXPECT_THAT(json.out, HasSubstr("{\"index\":null,\"path\":\"a-held\",\"name\":\"\",\"detachAtExit\":false,"
-                                    "\"needsUpdate\":null,\"busy\":true,\"reason\":\"" + busy + "\"}"));
+                                    "\"needsUpdate\":null,\"busy\":true," + JsonMember("reason", busy) + "}"));
 
     // Index 0 was a-held before it was taken.
     CliResult byIndex = runOnBus({"update", "0", "--yes"});
@@ -240,7 +249,7 @@ TEST_F(DeviceLocks, TheDevicePassSendsNothingToADeviceAnotherProcedureHolds) {
     EXPECT_THAT(all.out, HasSubstr("\"device\":\"b-free\""));
     EXPECT_THAT(all.out, HasSubstr("\"state\":\"updated\""));
     EXPECT_THAT(all.out, HasSubstr("\"device\":\"a-held\""));
-    EXPECT_THAT(all.out, HasSubstr("\"busy\":true,\"error\":{\"message\":\"" + busy + "\",\"status\":1}"));
+    EXPECT_THAT(all.out, HasSubstr("\"busy\":true,\"error\":{" + JsonMember("message", busy) + ",\"status\":1}"));
     EXPECT_THAT(all.out, HasSubstr("\"updated\":1,\"failed\":1,\"upToDate\":0,\"exitStatus\":1"));
     EXPECT_TRUE(all.logs["a-held"].empty());
     EXPECT_EQ(readFlash("a.bin"), FactoryFlash(3));
