@@ -60,6 +60,7 @@ DeviceLock DeviceLock::TryAcquire(std::string_view identity) {
     // The name exists while a holder keeps its handle: finding it already
     // there means another procedure holds the device. A name taken by an
     // object of another kind, or one this user may not open, is held too.
+    ::SetLastError(ERROR_SUCCESS);
     HANDLE handle = ::CreateMutexW(nullptr, FALSE, wide.c_str());
     const DWORD error = ::GetLastError();
     if (handle != nullptr && error == ERROR_ALREADY_EXISTS) {
