@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/identity_watch.h"
 #include "app/write_guard.h"
 #include "chip/chip_identification.h"
 #include "device/device_enumeration.h"
@@ -45,6 +46,9 @@ DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
             result.busy.push_back({path, slot, LockRefusal(lock, path)});
             continue;
         }
+        // What the device is before the pass first speaks to it: a procedure
+        // on its row later writes only to that device.
+        const DevicePin pin(path);
         if (!IsTargetChip(path)) continue;
         ToLowerAscii(path);
         uint8_t inquiry[kInquiryLength] = {};
@@ -63,6 +67,7 @@ DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
             continue;
         }
         result.items.push_back(kItemPrefix + std::string(name, strnlen(name, kNameLength)));
+        result.identities.push_back(pin.identity());
         result.listedSlots.push_back(slot);
         listedLocks.push_back(std::move(lock));
     }
@@ -70,6 +75,7 @@ DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
     for (size_t row = 0; row < result.listedSlots.size(); ++row) {
         if (result.listedSlots[row] < diskCount) continue;
         table[row].DetachAtExit = 1;
+        const DevicePin pin(table[row].DevicePath, result.identities[row]);
         HostAttach(table[row].DevicePath);
     }
     return result;

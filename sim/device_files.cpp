@@ -78,6 +78,7 @@ void AddDevicesToBus(Bus& bus, const std::vector<DeviceFile>& files) {
             // is the same device, and takes the same lock.
             added->identity = "file:" + Canonical(file.fileName);
             added->givenAwayAfter = file.givenAwayAfter;
+            added->signalAt = file.signalAt;
         }
         if (file.flashFile.empty()) continue;
         const std::string problem = file.fileName + ":" + std::to_string(file.flashFileLine) + ": flash-file: \"" +
