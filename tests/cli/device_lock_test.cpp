@@ -153,6 +153,7 @@ TEST_F(DeviceLocks, WhoeverRunsTheSecondProcedureMeetsTheLock) {
     setenv("XDG_STATE_HOME", (dir / "holder-state").c_str(), 1);
     std::optional<OtherProcedure> other(std::in_place, dir, "enclosure");
     ::umask(umaskBefore);
+    setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
     ASSERT_TRUE(other->lock().held());
     fs::remove_all(dir / "holder-state");
 
