@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "app/write_guard.h"
 #include "device/vendor_commands.h"
 #include "ui/engineering_layout.h"
 
@@ -60,7 +61,10 @@ TR84xFwTool::~TR84xFwTool() {
     notifications_.reset();
     const int32_t rows = std::clamp<int32_t>(DeviceCount, 0, static_cast<int32_t>(DeviceTable.size()));
     for (int32_t row = 0; row < rows; ++row) {
-        if (DeviceTable[row].DetachAtExit != 0) HostDetach(DeviceTable[row].DevicePath);
+        if (DeviceTable[row].DetachAtExit == 0) continue;
+        // A device another procedure took meanwhile keeps its attach.
+        const DeviceLock lock = LockDevice(DeviceTable[row].DevicePath);
+        if (lock.held()) HostDetach(DeviceTable[row].DevicePath);
     }
 }
 
