@@ -10,7 +10,9 @@
 #include "app/device_lock.h"
 #include "app/kept_header.h"
 #include "app/write_guard.h"
+#include "device/vendor_commands.h"
 #include "platform/platform.h"
+#include "platform/pumped_waits.h"
 #include "ui/fwupdate.h"
 
 namespace vxe {
@@ -55,7 +57,13 @@ bool TR84xFwTool::RunGuarded(const char* device, bool keepHeader,
     int deferred = 0;
     {
         WriteGuard guard(device);
-        procedure(keepHeader ? &keeper : nullptr);
+        {
+            // Every wait of the procedure lets the window repaint and answer
+            // (the accessibility bus included), one ready poll at a time;
+            // the update slot keeps what it takes in from starting anything.
+            const PumpedWaits pumped(kFlashReadyPollMs, [this] { processMessages(); });
+            procedure(keepHeader ? &keeper : nullptr);
+        }
         deferred = guard.deferredSignal();
         if (guard.deviceChanged()) CurrentPlatform().debugOutput(DeviceChangedNote(device) + "\n");
     }
