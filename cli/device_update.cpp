@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "app/interruption_guard.h"
+#include "app/identity_watch.h"
 #include "app/write_guard.h"
 #include "chip/chip_identification.h"
 #include "cli/cli.h"
@@ -24,6 +26,9 @@ std::string_view WithoutLeadingBlanks(std::string_view text) {
 }
 
 void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
+    // The device is fixed before its first command: whatever the path names
+    // later, nothing is written to another device.
+    DevicePin pin(update.path.c_str(), settings.identity);
     DeviceLock lock;
     if (settings.lockDevice) {
         lock = LockDevice(update.path.c_str());
@@ -32,14 +37,18 @@ void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
             return;
         }
     }
+    if (settings.identity && !pin.stillSameDevice()) {
+        update.error = DeviceChangedBeforeNote(Printable(update.path));
+        return;
+    }
     update.readout = ReadChipStatus(update.path.c_str(), false, "");
     // What the window's device pass uses to leave a device out: only reads.
-    if (!settings.force && IsFirmwareCurrent(update.path.c_str())) {
+    if (!settings.force && PendingSignal() == 0 && IsFirmwareCurrent(update.path.c_str())) {
         update.state = UpdateState::UpToDate;
         update.exitStatus = kExitUpToDate;
         return;
     }
-    if (settings.confirm && !settings.confirm(update)) {
+    if (settings.confirm && PendingSignal() == 0 && !settings.confirm(update)) {
         update.state = UpdateState::NotConfirmed;
         update.error = "not confirmed; nothing was written";
         return;
@@ -53,7 +62,7 @@ void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
     EngineOptions options;
     options.amicFlashCode = update.readout.amicFlashCode.value_or(0);
     options.headerKeeper = &keeper;
-    const auto write = [&] {
+    update.guarded = RunWriteGuarded(update.path, [&] {
         TerminalStatusSink sink(settings.progress != nullptr ? *settings.progress : null, settings.progress != nullptr,
                                 true);
         // The window's updating state: the bar starts at 0 and gets 20 at
@@ -62,24 +71,33 @@ void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
         sink.setStatusText("");
         update.outcome = RunOneClickUpdate(update.path.c_str(), update.readout.chipId, options, sink);
         update.status = sink.statusText();
-    };
-    if (settings.guardWrites) {
-        const GuardedRun guarded = RunWriteGuarded(update.path, write);
-        update.deferredSignal = guarded.deferredSignal;
-        update.deviceChanged = guarded.deviceChanged;
-    } else {
-        write();
-    }
+    });
     update.oldHeaderFile = keeper.keptFile();
     update.headerFromFile = keeper.usedFallback();
     if (update.headerFromFile) update.headerFrom = settings.invocation->headerFrom;
-    const bool done = update.outcome != 0 && !update.deviceChanged;
+    if (!update.guarded.wrote) {
+        update.error = InterruptedBeforeWritingNote(update.guarded.deferredSignal);
+        return;
+    }
+    const bool done = update.outcome != 0 && !update.guarded.deviceChanged;
     update.resultText = done ? kDoneText : kFailedText;
     update.state = done ? UpdateState::Updated : UpdateState::Failed;
     update.exitStatus = done ? kExitSuccess : kExitFailed;
     if (!keeper.problem().empty()) update.error = keeper.problem();
-    else if (update.deviceChanged) update.error = DeviceChangedNote(Printable(update.path));
-    else if (!done) update.error = std::string(WithoutLeadingBlanks(kFailedText));
+    else if (!done && !update.guarded.deviceChanged) update.error = std::string(WithoutLeadingBlanks(kFailedText));
+}
+
+// A signal or another device at the node: the exit status says so, and the
+// report's error names it.
+void AddEnding(DeviceUpdate& update) {
+    GuardedRun run = update.guarded;
+    if (run.deferredSignal == 0 && !run.wrote) run.deferredSignal = PendingSignal();
+    const Ending ending = EndOf(run, update.path, update.exitStatus);
+    update.notes = ending.notes;
+    update.exitStatus = ending.status;
+    for (const std::string& note : ending.notes) {
+        if (update.error.find(note) == std::string::npos) update.error += (update.error.empty() ? "" : "; ") + note;
+    }
 }
 
 }  // namespace
@@ -90,6 +108,7 @@ DeviceUpdate UpdateDevice(const std::string& path, const DeviceUpdateSettings& s
     const NoticeCapture notices;
     try {
         Run(update, settings);
+        AddEnding(update);
     } catch (const std::exception& e) {
         update.state = UpdateState::Failed;
         update.exitStatus = kExitFailed;
@@ -140,8 +159,13 @@ void PrintDeviceUpdate(std::ostream& out, const DeviceUpdate& update) {
             break;
         case UpdateState::Updated:
         case UpdateState::Failed:
-            if (update.resultText.empty()) out << Field("error", Printable(update.error)) << '\n';
-            else out << WithoutLeadingBlanks(update.resultText) << '\n';
+            // Why it failed, when there is more to say than the window's
+            // verdict; the verdict stays the last line.
+            if (update.state == UpdateState::Failed && update.notes.empty() && !update.error.empty() &&
+                update.error != WithoutLeadingBlanks(kFailedText)) {
+                out << Field("error", Printable(update.error)) << '\n';
+            }
+            if (!update.resultText.empty()) out << WithoutLeadingBlanks(update.resultText) << '\n';
             break;
     }
 }
