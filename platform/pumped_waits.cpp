@@ -20,7 +20,7 @@ private:
 }  // namespace
 
 PumpedWaits::PumpedWaits(uint32_t sliceMs, std::function<void()> pump)
-    : inner_(CurrentPlatform()), sliceMs_(std::max<uint32_t>(sliceMs, 1)), pump_(std::move(pump)) {
+    : ForwardingPlatform(CurrentPlatform()), sliceMs_(std::max<uint32_t>(sliceMs, 1)), pump_(std::move(pump)) {
     previous_ = InstallPlatform(this);
 }
 
@@ -30,13 +30,13 @@ void PumpedWaits::sleepMs(uint32_t milliseconds) {
     // A wait reached from inside a pump (a handler that talks to a device)
     // is slept whole: pumps never nest.
     if (pumping_ || !pump_) {
-        inner_.sleepMs(milliseconds);
+        inner().sleepMs(milliseconds);
         return;
     }
     uint32_t left = milliseconds;
     do {
         const uint32_t slice = std::min(left, sliceMs_);
-        inner_.sleepMs(slice);
+        inner().sleepMs(slice);
         left -= slice;
         Pumping pumping(pumping_);
         pump_();

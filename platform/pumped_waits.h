@@ -9,11 +9,11 @@
 
 #include <functional>
 
-#include "platform/platform.h"
+#include "platform/forwarding_platform.h"
 
 namespace vxe {
 
-class PumpedWaits final : public Platform {
+class PumpedWaits final : public ForwardingPlatform {
 public:
     // Installs itself over the current platform for its lifetime.
     PumpedWaits(uint32_t sliceMs, std::function<void()> pump);
@@ -23,20 +23,7 @@ public:
 
     void sleepMs(uint32_t milliseconds) override;
 
-    PassThroughResult passThrough(const PassThroughRequest& request) override { return inner_.passThrough(request); }
-    std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override { return inner_.enumerateInterfaces(cls); }
-    uint32_t maxTransferLength(const char* path) override { return inner_.maxTransferLength(path); }
-    std::string deviceIdentity(const char* path) override { return inner_.deviceIdentity(path); }
-    std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override {
-        return inner_.findResource(name, type);
-    }
-    void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override {
-        inner_.messageBox(text, caption, icon);
-    }
-    void debugOutput(std::string_view text) override { inner_.debugOutput(text); }
-
 private:
-    Platform& inner_;
     uint32_t sliceMs_;
     std::function<void()> pump_;
     bool pumping_ = false;
