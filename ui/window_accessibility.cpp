@@ -46,6 +46,9 @@ QAccessibleInterface* WindowInterface(const QString&, QObject* object) {
 
 }  // namespace
 
-void InstallWindowAccessibility() { QAccessible::installFactory(WindowInterface); }
+void InstallWindowAccessibility() {
+    static const bool installed = (QAccessible::installFactory(WindowInterface), true);
+    (void)installed;
+}
 
 }  // namespace vxe
