@@ -32,7 +32,10 @@ def extents(accessible):
 
 
 def children(window):
-    return [window.getChildAtIndex(i) for i in range(window.childCount)]
+    # The window's children change as the update shows and hides controls:
+    # one that went between the count and the fetch comes back as None.
+    found = (window.getChildAtIndex(i) for i in range(window.childCount))
+    return [child for child in found if child is not None]
 
 
 def inside(inner, outer):
@@ -75,12 +78,16 @@ try:
     while time.monotonic() < end and not done:
         start = time.monotonic()
         progress = None
-        for child in children(window):
-            if child.getRoleName() == "progress bar":
-                progress = child.queryValue().currentValue
-            if (child.name == "Please power cycle the device" or "fail" in child.name) and \
-                    child.getState().contains(pyatspi.STATE_SHOWING):
-                done = True
+        try:
+            for child in children(window):
+                if child.getRoleName() == "progress bar":
+                    progress = child.queryValue().currentValue
+                if (child.name == "Please power cycle the device" or "fail" in child.name) and \
+                        child.getState().contains(pyatspi.STATE_SHOWING):
+                    done = True
+        except Exception as error:  # a child that went away while it was read
+            print("  read again after: %s" % error)
+            continue
         reads.append((time.monotonic() - start, progress))
     during = [r for r in reads if r[1] is not None]
     print("reads while the progress bar showed: %d, values %s" %
