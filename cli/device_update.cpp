@@ -1,9 +1,12 @@
 #include "cli/device_update.h"
 
 #include <exception>
+#include <filesystem>
+#include <mutex>
 
 #include "app/interruption_guard.h"
 #include "app/identity_watch.h"
+#include "app/old_flash_keeper.h"
 #include "app/write_guard.h"
 #include "chip/chip_identification.h"
 #include "cli/cli.h"
@@ -25,6 +28,23 @@ std::string_view WithoutLeadingBlanks(std::string_view text) {
     return text.substr(std::min(text.find_first_not_of(' '), text.size()));
 }
 
+// The kept file is named the moment it is written: a run killed from here
+// on has still said where its way back is. On the output in text (on a
+// terminal in the progress line's place; the bar is drawn again below it),
+// else on the error stream.
+void AnnounceKeptFile(const std::string& device, const std::filesystem::path& file,
+                      const DeviceUpdateSettings& settings) {
+    static std::mutex mutex;  // the jobs of a batch share the stream
+    const std::lock_guard lock(mutex);
+    if (settings.keptHeaderOut != nullptr) {
+        *settings.keptHeaderOut << (settings.progress != nullptr ? "\r\x1b[K" : "")
+                                << Field("old header", Printable(file.string())) << std::endl;
+    } else if (settings.err != nullptr) {
+        *settings.err << "fwupdate-cli: update: " << Printable(device) << ": old header: " << Printable(file.string())
+                          << std::endl;
+    }
+}
+
 void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
     // The device is fixed before its first command: whatever the path names
     // later, nothing is written to another device.
@@ -42,11 +62,25 @@ void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
         return;
     }
     update.readout = ReadChipStatus(update.path.c_str(), false, "");
-    // What the window's device pass uses to leave a device out: only reads.
-    if (!settings.force && PendingSignal() == 0 && IsFirmwareCurrent(update.path.c_str())) {
-        update.state = UpdateState::UpToDate;
-        update.exitStatus = kExitUpToDate;
-        return;
+
+    const std::string headerFrom = settings.invocation != nullptr ? settings.invocation->headerFrom : std::string();
+    OldFlashKeeper keeper({update.path, pin.identity(), headerFrom,
+                           [&](const std::filesystem::path& file) { AnnounceKeptFile(update.path, file, settings); }});
+    // A device whose last update was cut off is not taken for current: its
+    // image may be whole while the rest of its flash is not.
+    if (!settings.force && !keeper.recovering() && PendingSignal() == 0) {
+        std::optional<std::array<uint8_t, 128>> header;
+        if (IsFirmwareCurrent(update.path.c_str(), &header)) {
+            // What the window's device pass uses to leave a device out: only reads.
+            const std::string refusal = header ? keeper.refusal(*header) : std::string();
+            if (refusal.empty()) {
+                update.state = UpdateState::UpToDate;
+                update.exitStatus = kExitUpToDate;
+                return;
+            }
+            update.error = refusal;
+            return;
+        }
     }
     if (settings.confirm && PendingSignal() == 0 && !settings.confirm(update)) {
         update.state = UpdateState::NotConfirmed;
@@ -55,10 +89,6 @@ void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
     }
 
     std::ostream null(nullptr);
-    const Invocation none;
-    CliHeaderKeeper keeper(update.path, settings.invocation != nullptr ? *settings.invocation : none,
-                           settings.keptHeaderOut != nullptr ? *settings.keptHeaderOut : null,
-                           settings.progress != nullptr);
     EngineOptions options;
     options.amicFlashCode = update.readout.amicFlashCode.value_or(0);
     options.headerKeeper = &keeper;
@@ -73,13 +103,15 @@ void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
         update.status = sink.statusText();
     });
     update.oldHeaderFile = keeper.keptFile();
-    update.headerFromFile = keeper.usedFallback();
-    if (update.headerFromFile) update.headerFrom = settings.invocation->headerFrom;
+    update.headerFromFile = keeper.usedFallback() || (!headerFrom.empty() && keeper.recovering());
+    if (update.headerFromFile) update.headerFrom = headerFrom;
+    if (keeper.recovering()) update.recoveredFrom = keeper.recoveredFrom().string();
     if (!update.guarded.wrote) {
         update.error = InterruptedBeforeWritingNote(update.guarded.deferredSignal);
         return;
     }
     const bool done = update.outcome != 0 && !update.guarded.deviceChanged;
+    keeper.finish(done);
     update.resultText = done ? kDoneText : kFailedText;
     update.state = done ? UpdateState::Updated : UpdateState::Failed;
     update.exitStatus = done ? kExitSuccess : kExitFailed;
@@ -137,6 +169,7 @@ JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update) {
     AddFamilyName(object, update.readout)
         .addString("oldHeaderFile", update.oldHeaderFile)
         .addBool("headerFromFile", update.headerFromFile)
+        .addString("recoveredFrom", update.recoveredFrom)
         .addString("state", UpdateStateName(update.state))
         .addNumber("outcome", update.outcome)
         .addString("status", update.status)
@@ -149,7 +182,13 @@ JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update) {
 
 void PrintDeviceUpdate(std::ostream& out, const DeviceUpdate& update) {
     out << Field("device", Printable(update.path)) << '\n' << Field("chip", ChipSummary(update.readout)) << '\n';
-    if (update.headerFromFile) out << Field("header", "merged from " + Printable(update.headerFrom)) << '\n';
+    if (!update.recoveredFrom.empty()) {
+        out << Field("recovered", "the old flash kept in " + Printable(update.recoveredFrom) +
+                                      " (an update that was cut off) was written again")
+            << '\n';
+    } else if (update.headerFromFile) {
+        out << Field("header", "merged from " + Printable(update.headerFrom)) << '\n';
+    }
     if (!update.status.empty()) out << Field("status", Printable(update.status)) << '\n';
     switch (update.state) {
         case UpdateState::UpToDate:

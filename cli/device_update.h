@@ -35,6 +35,7 @@ struct DeviceUpdate {
     std::string oldHeaderFile;    // where the device's own header was kept; empty: none
     bool headerFromFile = false;  // the --header-from header was merged
     std::string headerFrom;       // that file
+    std::string recoveredFrom;    // the kept old flash of a cut-off update written again; empty: none
     GuardedRun guarded;           // what the write guard saw
     std::vector<std::string> notes;  // what came between: another device, a signal
 };
@@ -46,8 +47,11 @@ struct DeviceUpdateSettings {
     std::function<bool(const DeviceUpdate&)> confirm;
     // --header-from and --json come from here.
     const Invocation* invocation = nullptr;
-    // Where the kept header is named as soon as it is written; null: nowhere.
+    // Where the kept header is named ("old header: FILE") as soon as it is
+    // written; null: on `err` instead, as "fwupdate-cli: update: PATH:
+    // old header: FILE".
     std::ostream* keptHeaderOut = nullptr;
+    std::ostream* err = nullptr;
     // Take the device lock here (false: the caller holds it already).
     bool lockDevice = false;
     // What the device was when the device pass first spoke to it; none: what

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/device_lock.h"
-#include "flash/engine_options.h"
 
 namespace vxe::cli {
 
@@ -46,31 +45,5 @@ int ReportEnding(const Invocation& invocation, const CommandIo& io, const Ending
 
 // The notes as one error message ("A; B").
 std::string JoinedNotes(const std::vector<std::string>& notes);
-
-// YES's header keeping for the command line: the device's header goes to a
-// file under the state folder, named on the output as soon as it is written;
-// --header-from offers a header to merge.
-class CliHeaderKeeper final : public HeaderKeeper {
-public:
-    // `terminal`: `out` is a terminal, where the progress line is being drawn.
-    CliHeaderKeeper(std::string device, const Invocation& invocation, std::ostream& out, bool terminal);
-
-    bool keep(std::span<const uint8_t, 128> header) override;
-    std::optional<std::array<uint8_t, 128>> fallback() override;
-
-    const std::string& keptFile() const { return keptFile_; }
-    const std::string& problem() const { return problem_; }
-    bool usedFallback() const { return usedFallback_; }
-
-private:
-    std::string device_;
-    std::optional<std::array<uint8_t, 128>> fallback_;
-    std::ostream& out_;
-    bool json_;
-    bool terminal_;
-    std::string keptFile_;
-    std::string problem_;
-    bool usedFallback_ = false;
-};
 
 }  // namespace vxe::cli

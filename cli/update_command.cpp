@@ -91,6 +91,7 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
     DeviceUpdateSettings settings;
     settings.force = invocation.force;
     settings.invocation = &invocation;
+    settings.err = &io.err;
     settings.lockDevice = true;
     // Each device under the whole guard of its own procedure, however many
     // run at once.
@@ -148,12 +149,6 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
             if (!u.resultText.empty()) io.out << '\t' << Printable(u.resultText.substr(u.resultText.find_first_not_of(' ')));
             else if (!u.error.empty()) io.out << '\t' << Printable(u.error);
             io.out << '\n';
-            // The report's lines keep their shape; where each header went is
-            // said beside them, on the error stream.
-            if (!u.oldHeaderFile.empty()) {
-                io.err << "fwupdate-cli: update: " << Printable(u.path) << ": old header: " << Printable(u.oldHeaderFile)
-                       << '\n';
-            }
         }
         io.out << summary << '\n';
     }
@@ -189,7 +184,8 @@ int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
         };
     }
     settings.invocation = &invocation;
-    settings.keptHeaderOut = &io.out;
+    if (!invocation.json) settings.keptHeaderOut = &io.out;
+    settings.err = &io.err;
     const DeviceUpdate update = UpdateDevice(*path, settings);
     if (update.state == UpdateState::NotConfirmed) return io.fail(invocation, update.exitStatus, update.error);
 
