@@ -12,6 +12,7 @@
 #include "app/write_guard.h"
 #include "device/vendor_commands.h"
 #include "ui/engineering_layout.h"
+#include "ui/window_accessibility.h"
 
 namespace vxe {
 
@@ -70,6 +71,7 @@ TR84xFwTool::~TR84xFwTool() {
 
 void TR84xFwTool::BuildForm() {
     SubstituteFormFonts();
+    InstallWindowAccessibility();
     // A fixed dialog frame: caption and close box, no minimise or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);

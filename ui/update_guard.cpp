@@ -11,7 +11,9 @@
 #include "app/identity_watch.h"
 #include "app/old_flash_keeper.h"
 #include "app/write_guard.h"
+#include "device/vendor_commands.h"
 #include "platform/platform.h"
+#include "platform/pumped_waits.h"
 #include "ui/fwupdate.h"
 
 namespace vxe {
@@ -41,7 +43,13 @@ bool TR84xFwTool::RunGuarded(const char* device, bool keepHeader,
     bool verified = false;
     {
         WriteGuard guard(device);
-        verified = procedure(keepHeader ? &keeper : nullptr);
+        {
+            // Every wait of the procedure lets the window repaint and answer
+            // (the accessibility bus included), one ready poll at a time;
+            // the update slot keeps what it takes in from starting anything.
+            const PumpedWaits pumped(kFlashReadyPollMs, [this] { processMessages(); });
+            verified = procedure(keepHeader ? &keeper : nullptr);
+        }
         deferred = guard.deferredSignal();
         deviceChangedInRun_ = guard.deviceChanged();
         if (deviceChangedInRun_) CurrentPlatform().debugOutput(DeviceChangedNote(device) + "\n");
