@@ -119,7 +119,13 @@ std::string LinuxPlatform::deviceIdentity(const char* path) {
     std::array<char, 4096> target{};
     const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
     if (length <= 0 || static_cast<size_t>(length) >= target.size()) return {};
-    return std::string(target.data(), static_cast<size_t>(length));
+    // The link names the place (the USB port the enclosure is in), which the
+    // next enclosure plugged there takes over unchanged; the device's own
+    // sysfs folder is made afresh for every attach, with a number of its own.
+    struct stat folder {};
+    if (::stat(link.c_str(), &folder) != 0) return {};
+    return std::string(target.data(), static_cast<size_t>(length)) + std::string(kIdentityInstanceMark) +
+           std::to_string(folder.st_ino);
 }
 
 void LinuxPlatform::sleepMs(uint32_t milliseconds) {

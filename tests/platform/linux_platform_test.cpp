@@ -100,7 +100,8 @@ TEST(LinuxDeviceIdentity, EveryNameOfANodeHasTheIdentityOfItsDevice) {
     const fs::path first = tree.scsiDevice(tree.usbInterface("1-1", "usb-storage"), 3, 2, "0\n");
     LinuxPlatform platform(tree.root().string());
     const std::string identity = platform.deviceIdentity("/dev/sg2");
-    EXPECT_EQ(fs::canonical(tree.root() / "class/scsi_generic" / identity), fs::canonical(first / "scsi_generic/sg2"));
+    EXPECT_EQ(fs::canonical(tree.root() / "class/scsi_generic" / std::string(IdentityPlace(identity))),
+              fs::canonical(first / "scsi_generic/sg2"));
     EXPECT_EQ(platform.deviceIdentity("/dev/sg7"), "");
 
     // Another name of the node: here /dev/null stands for it, its device
@@ -117,8 +118,15 @@ TEST(LinuxDeviceIdentity, EveryNameOfANodeHasTheIdentityOfItsDevice) {
     // Only the kernel's plain name is read as a class link; anything else must be a node.
     EXPECT_EQ(platform.deviceIdentity("/dev/sg2/../sg2"), "");
 
+    // Attached again at the same place (the same USB port): the place is the
+    // same, the identity is not, so no write of the first attach reaches it.
     fs::remove(tree.root() / "class/scsi_generic/sg2");
     EXPECT_EQ(platform.deviceIdentity("/dev/sg2"), "");
+    fs::rename(first / "scsi_generic/sg2", tree.root() / "gone-sg2");  // the kernel never reuses the number
+    tree.scsiDevice(tree.usbInterface("1-1", "usb-storage"), 3, 2, "0\n");
+    EXPECT_NE(platform.deviceIdentity("/dev/sg2"), identity);
+    EXPECT_EQ(IdentityPlace(platform.deviceIdentity("/dev/sg2")), IdentityPlace(identity));
+    fs::remove(tree.root() / "class/scsi_generic/sg2");
     tree.scsiDevice(tree.usbInterface("1-2", "usb-storage"), 4, 2, "0\n");
     EXPECT_NE(platform.deviceIdentity("/dev/sg2"), identity);
     EXPECT_NE(platform.deviceIdentity("/dev/sg2"), "");
