@@ -291,7 +291,7 @@ int main(int argc, char** argv) {
     CommandTally tally;
     while (!g_stop) {
         if (g_report.exchange(false)) tally.printNow(bridge);
-        const ssize_t n = usb.readCommand(wrapper);
+        const ssize_t n = usb.readCommand(wrapper, g_report);
         if (n == hil::FunctionFsStorage::kInterrupted) continue;
         if (n < 0) break;
         std::optional<hil::Cbw> cbw = hil::ParseCbw(std::span(wrapper).first(static_cast<size_t>(n)));

@@ -15,7 +15,9 @@
 #       `update /dev/sg0 --yes --json` on one device of PROFILE; prints
 #       NAME_trigger (KIND#N, the gadget's way to name that command) and
 #       NAME_n (the command's number), then what `run` prints for that update
-#       with FAULT=n (vanish-from, fail-command, given-away-after).
+#       with FAULT at that command: fail-command, given-away-after, or
+#       pulled (the command fails in transport and the device is gone from
+#       the next one on, as when the cable is pulled while it is under way).
 #
 # Needs FWUPDATE_CLI and BRIDGE_GADGET (for the digests); the starting flash
 # is start-flash.bin in the current folder.
@@ -115,8 +117,13 @@ at() {
     esac
     set -- $row
     echo "${name}_trigger=$2#$3"
-    echo "${name}_n=$(( $1 - 1 ))"
-    run "$name" "sg0=$profile" "sg0:$fault=$(( $1 - 1 ))" -- update /dev/sg0 --yes --json
+    local n=$(( $1 - 1 )) faults=()
+    echo "${name}_n=$n"
+    case $fault in
+        pulled) faults=("sg0:fail-command=$n" "sg0:vanish-from=$(( n + 1 ))") ;;
+        *) faults=("sg0:$fault=$n") ;;
+    esac
+    run "$name" "sg0=$profile" "${faults[@]}" -- update /dev/sg0 --yes --json
 }
 
 command=$1; shift

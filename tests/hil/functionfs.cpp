@@ -173,15 +173,14 @@ bool FunctionFsStorage::open(const std::string& mount) {
     return true;
 }
 
-ssize_t FunctionFsStorage::readCommand(std::span<uint8_t> buffer) {
+ssize_t FunctionFsStorage::readCommand(std::span<uint8_t> buffer, const std::atomic<bool>& wake) {
     while (!stop_) {
+        if (wake) return kInterrupted;
         ssize_t n = ::read(bulkOut_.get(), buffer.data(), buffer.size());
         if (n >= 0) return n;
         if (errno == ESHUTDOWN) {
             ::usleep(kDisabledPollUs);
-        } else if (errno == EINTR) {
-            if (!stop_) return kInterrupted;
-        } else {
+        } else if (errno != EINTR) {
             std::fprintf(stderr, "bridge_gadget: reading a command: %s\n", std::strerror(errno));
             return -1;
         }

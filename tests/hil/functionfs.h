@@ -34,7 +34,7 @@ private:
 
 class FunctionFsStorage {
 public:
-    // readCommand's answer when a signal other than the stop came meanwhile.
+    // readCommand's answer when `wake` was raised meanwhile.
     static constexpr ssize_t kInterrupted = -2;
 
     // `stop` is raised by a signal handler; blocking calls give up then.
@@ -47,9 +47,9 @@ public:
 
     // One command wrapper: up to `buffer.size()` bytes of the next transfer
     // on bulk-out. Waits while the function is disabled (host gone). Returns
-    // the byte count, kInterrupted when a signal came, or -1 once stopped or
-    // on a hard error.
-    ssize_t readCommand(std::span<uint8_t> buffer);
+    // the byte count, kInterrupted once `wake` is raised (by a signal
+    // handler), or -1 once stopped or on a hard error.
+    ssize_t readCommand(std::span<uint8_t> buffer, const std::atomic<bool>& wake);
 
     // The whole data-out phase / the whole data-in phase, in pieces the
     // kernel can buffer. False when stopped or the host went away.
