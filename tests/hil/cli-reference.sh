@@ -5,17 +5,22 @@
 #
 #   cli-reference.sh run NAME DEVICES [FAULT...] -- CLI-ARGS...
 #       DEVICES: sg0=direct[,sg1=paged...] (direct: the serial flash writes;
-#       paged: the FF 04 programs); FAULT: sgN:KEY=VALUE, a line of the
-#       device's description (docs/simulated-devices.md).
+#       direct-mxic: the same on an MXIC flash; paged: the FF 04 programs);
+#       FAULT: sgN:KEY=VALUE, a line of the device's description
+#       (docs/simulated-devices.md). $ANSWER, when set, is the program's
+#       standard input (the answer to its question).
 #       Prints NAME_status, NAME_json (normalised, guest/normalize.sed),
 #       NAME_flash_sgN (the flash digest afterwards) and NAME_kinds (the
 #       vendor commands sent, by kind).
 #   cli-reference.sh at NAME PROFILE POINT FAULT
-#       POINT: first-erase, mid-writes or mid-readback of a clean
-#       `update /dev/sg0 --yes --json` on one device of PROFILE; prints
-#       NAME_trigger (KIND#N, the gadget's way to name that command) and
-#       NAME_n (the command's number), then what `run` prints for that update
-#       with FAULT at that command: fail-command, given-away-after, or
+#       POINT: first-erase, mid-writes, mid-readback or after-first-erase
+#       (the command that follows it) of a clean `update /dev/sg0 --yes
+#       --json` on one device of PROFILE, or after-question: the first
+#       command after the program's question, answered y on standard input.
+#       Prints NAME_trigger (KIND#N, the gadget's way to name that command),
+#       NAME_before (the same for the command before it) and NAME_n (the
+#       command's number), then what `run` prints for that update with FAULT
+#       at that command: fail-command, given-away-after, or
 #       pulled (the command fails in transport and the device is gone from
 #       the next one on, as when the cable is pulled while it is under way).
 #
@@ -51,7 +56,8 @@ make_bus() {
             echo "profile = vxe720-enclosure"
             echo "path = /dev/$node"
             echo "flash-file = $node.bin"
-            [ "$path" = direct ] && echo "memory-505e-direct = yes"
+            case $path in direct*) echo "memory-505e-direct = yes" ;; esac
+            [ "$path" = direct-mxic ] && echo "flash-vendor = 5"
             local fault
             for fault in "$@"; do
                 [ "${fault%%:*}" = "$node" ] && echo "${fault#*:}" | sed 's/=/ = /'
@@ -69,8 +75,8 @@ run() {
     local dir=$work/$name
     make_bus "$dir" "$devices" "${faults[@]}"
     local status=0
-    XDG_STATE_HOME=$dir/state "$FWUPDATE_CLI" "$@" --bus "$dir" --trace "$dir/trace" \
-        > "$dir/out" 2> "$dir/err" || status=$?
+    printf '%s\n' "${ANSWER-}" | XDG_STATE_HOME=$dir/state "$FWUPDATE_CLI" "$@" --bus "$dir" \
+        --trace "$dir/trace" > "$dir/out" 2> "$dir/err" || status=$?
     echo "${name}_status=$status"
     echo "${name}_json=$(quote "$(sed -f "$here/guest/normalize.sed" "$dir/out")")"
     local entry node
@@ -85,9 +91,14 @@ run() {
 # at NAME PROFILE POINT FAULT
 at() {
     local name=$1 profile=$2 point=$3 fault=$4
-    local dir=$work/$name-clean
+    local dir=$work/$name-clean yes=--yes
     make_bus "$dir" "sg0=$profile"
     XDG_STATE_HOME=$dir/state "$FWUPDATE_CLI" update /dev/sg0 --yes --json --bus "$dir" --trace "$dir/trace" >/dev/null
+    if [ "$point" = after-question ]; then  # the commands before the question
+        rm "$dir/trace"
+        echo n | XDG_STATE_HOME=$dir/state "$FWUPDATE_CLI" update /dev/sg0 --json --bus "$dir" \
+            --trace "$dir/trace" >/dev/null 2>&1 || true
+    fi
     # Number, kind and occurrence of every command, and where the flash
     # changes (erases and programs), is programmed and is read.
     local seq cdb kind n=0 rows=()
@@ -107,14 +118,21 @@ at() {
         case $2 in df:fa|ff04:10) reads+=("$row") ;;
         esac
     done
-    local last=${changes[-1]%% *} readback=()
+    local last=0 readback=()
+    [ ${#changes[@]} -gt 0 ] && last=${changes[-1]%% *}
     for row in "${reads[@]}"; do [ "${row%% *}" -gt "$last" ] && readback+=("$row"); done
+    local at
     case $point in
         first-erase) row=${changes[0]} ;;
         mid-writes) row=${programs[$(( ${#programs[@]} / 2 ))]} ;;
         mid-readback) row=${readback[$(( ${#readback[@]} / 2 ))]} ;;
+        after-first-erase) row=${rows[${changes[0]%% *}]} ;;  # rows[i] is command i + 1
+        after-question) row="$(( ${#rows[@]} + 1 )) - -"; yes= ;;
         *) echo "cli-reference: no point $point" >&2; exit 2 ;;
     esac
+    for at in "${!rows[@]}"; do [ "${rows[$at]%% *}" = "${row%% *}" ] && break; done
+    set -- ${rows[$((at - 1))]:-0 - -}
+    echo "${name}_before=$2#$3"
     set -- $row
     echo "${name}_trigger=$2#$3"
     local n=$(( $1 - 1 )) faults=()
@@ -123,7 +141,8 @@ at() {
         pulled) faults=("sg0:fail-command=$n" "sg0:vanish-from=$(( n + 1 ))") ;;
         *) faults=("sg0:$fault=$n") ;;
     esac
-    run "$name" "sg0=$profile" "${faults[@]}" -- update /dev/sg0 --yes --json
+    [ -z "$yes" ] && export ANSWER=y
+    run "$name" "sg0=$profile" "${faults[@]}" -- update /dev/sg0 $yes --json
 }
 
 command=$1; shift
