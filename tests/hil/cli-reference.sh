@@ -10,8 +10,9 @@
 #       (docs/simulated-devices.md). $ANSWER, when set, is the program's
 #       standard input (the answer to its question).
 #       Prints NAME_status, NAME_json (normalised, guest/normalize.sed),
-#       NAME_flash_sgN (the flash digest afterwards) and NAME_kinds (the
-#       vendor commands sent, by kind).
+#       NAME_flash_sgN (the flash digest afterwards), NAME_kinds (the
+#       vendor commands sent, by kind) and NAME_kinds_sgN (those sent to
+#       each device).
 #   cli-reference.sh at NAME PROFILE POINT FAULT
 #       POINT: first-erase, mid-writes, mid-readback or after-first-erase
 #       (the command that follows it) of a clean `update /dev/sg0 --yes
@@ -20,7 +21,7 @@
 #       Prints NAME_trigger (KIND#N, the gadget's way to name that command),
 #       NAME_before (the same for the command before it) and NAME_n (the
 #       command's number), then what `run` prints for that update with FAULT
-#       at that command: fail-command, given-away-after, or
+#       at that command: none, fail-command, given-away-after, or
 #       pulled (the command fails in transport and the device is gone from
 #       the next one on, as when the cable is pulled while it is under way).
 #
@@ -83,6 +84,7 @@ run() {
     for entry in ${devices//,/ }; do
         node=${entry%%=*}
         echo "${name}_flash_$node=$("$BRIDGE_GADGET" --digest "$dir/$node.bin")"
+        echo "${name}_kinds_$node=$(quote "$(grep " path=/dev/$node\$" "$dir/trace" | vendor_kinds)")"
     done
     echo "${name}_kinds=$(quote "$(vendor_kinds "$dir/trace")")"
 }
@@ -139,6 +141,7 @@ at() {
     echo "${name}_n=$n"
     case $fault in
         pulled) faults=("sg0:fail-command=$n" "sg0:vanish-from=$(( n + 1 ))") ;;
+        none) ;;
         *) faults=("sg0:$fault=$n") ;;
     esac
     [ -z "$yes" ] && export ANSWER=y
