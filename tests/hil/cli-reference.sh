@@ -12,7 +12,7 @@
 #       Prints NAME_status, NAME_json (normalised, guest/normalize.sed),
 #       NAME_flash_sgN (the flash digest afterwards), NAME_kinds (the
 #       vendor commands sent, by kind) and NAME_kinds_sgN (those sent to
-#       each device).
+#       each device); the run's trace is kept as NAME.trace.
 #   cli-reference.sh at NAME PROFILE POINT FAULT
 #       POINT: first-erase, mid-writes, mid-readback or after-first-erase
 #       (the command that follows it) of a clean `update /dev/sg0 --yes
@@ -78,6 +78,7 @@ run() {
     local status=0
     printf '%s\n' "${ANSWER-}" | XDG_STATE_HOME=$dir/state "$FWUPDATE_CLI" "$@" --bus "$dir" \
         --trace "$dir/trace" > "$dir/out" 2> "$dir/err" || status=$?
+    [ -f "$dir/trace" ] && cp "$dir/trace" "$name.trace"
     echo "${name}_status=$status"
     echo "${name}_json=$(quote "$(sed -f "$here/guest/normalize.sed" "$dir/out")")"
     local entry node

@@ -35,7 +35,7 @@ timeout --kill-after=5 "${HIL_TIMEOUT:-60}" qemu-system-x86_64 -accel tcg -smp 1
 rc=$?
 
 if grep -aq '^HIL-RESULT: PASS' "$out/console.log"; then
-  grep -a -E '^(HIL-CHECK|HIL-LIMIT|HIL-RUN|GADGET-)' "$out/console.log"
+  grep -a -E '^(HIL-CHECK|HIL-LIMIT|HIL-RUN|HIL-BENCH|HIL-TIME|GADGET-)' "$out/console.log"
   echo "run-hil: $name PASS"
   exit 0
 fi
