@@ -1,3 +1,4 @@
+#@timeout 90
 #@qemu -icount shift=3,sleep=off
 #@cli-reference ref.sh run update sg0=direct -- update /dev/sg0 --yes --json
 # The product's command path against a bare open/SG_IO/close loop, through

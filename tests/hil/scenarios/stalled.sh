@@ -1,3 +1,4 @@
+#@timeout 120
 #@cli-reference ref.sh run clean_direct sg0=direct -- update /dev/sg0 --yes --json
 #@cli-reference ref.sh run clean_paged sg0=paged -- update /dev/sg0 --yes --json
 #@cli-reference ref.sh at read paged mid-readback fail-command
