@@ -3,7 +3,8 @@
 //   bare:     open / SG_IO / close with nothing around them
 //   platform: LinuxPlatform::passThrough alone
 //   product:  ScsiDataIn / ScsiDataOut on LinuxPlatform with the identity
-//             check an update runs under (IdentityGuard)
+//             check an update writes under (a DevicePin that has begun
+//             writing)
 // in turn, round by round. Each side is timed by the process's
 // CPU time and by the elapsed time; under qemu -icount both follow the
 // guest's instruction count, so a run repeats to the nanosecond.
@@ -22,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/identity_guard.h"
+#include "app/identity_watch.h"
 #include "device/scsi_transport.h"
 #include "driver_commands.h"
 #include "platform/linux_platform.h"
@@ -147,7 +148,8 @@ int BenchCommandPath(const std::string& commandsFile, int rounds) {
     };
 
     const vxe::ScopedPlatform installed(platform);
-    const vxe::IdentityGuard guard(path.c_str());
+    vxe::DevicePin pin(path.c_str());
+    pin.beginWriting();
     const auto product = [&](const Block& block) {
         int32_t transferred = 0;
         const auto length = static_cast<int32_t>(block.length);
@@ -172,7 +174,7 @@ int BenchCommandPath(const std::string& commandsFile, int rounds) {
     PrintSide("platform", platformTotal, bareTotal, commands, outCommands);
     PrintSide("product", productTotal, bareTotal, commands, outCommands);
     const bool carried =
-        bareTotal.failed == 0 && platformTotal.failed == 0 && productTotal.failed == 0 && !guard.deviceChanged();
+        bareTotal.failed == 0 && platformTotal.failed == 0 && productTotal.failed == 0 && !pin.deviceChanged();
     std::printf("HIL-CHECK bench-every-command-carried: %s failed: bare %" PRIu64 ", platform %" PRIu64
                 ", product %" PRIu64 "\n",
                 carried ? "PASS" : "FAIL", bareTotal.failed, platformTotal.failed, productTotal.failed);
