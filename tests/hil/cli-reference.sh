@@ -5,7 +5,8 @@
 #
 #   cli-reference.sh run NAME DEVICES [FAULT...] -- CLI-ARGS...
 #       DEVICES: sg0=direct[,sg1=paged...] (direct: the serial flash writes;
-#       direct-mxic: the same on an MXIC flash; paged: the FF 04 programs);
+#       direct-mxic: the same on an MXIC flash; paged: the FF 04 programs),
+#       each with its starting flash after a colon (default start-flash.bin);
 #       FAULT: sgN:KEY=VALUE, a line of the device's description
 #       (docs/simulated-devices.md). $ANSWER, when set, is the program's
 #       standard input (the answer to its question).
@@ -49,10 +50,15 @@ kind_of() {  # the gadget's name for a command block (gadget_profile.h)
 make_bus() {
     local dir=$1 devices=$2; shift 2
     mkdir -p "$dir"
-    local entry node path
+    local entry node path flash
     for entry in ${devices//,/ }; do
-        node=${entry%%=*} path=${entry#*=}
-        cp start-flash.bin "$dir/$node.bin"
+        node=${entry%%=*} path=${entry#*=} flash=start-flash.bin
+        [[ $path == *:* ]] && flash=${path#*:} path=${path%%:*}
+        cp "$flash" "$dir/$node.bin"
+        # A shorter image fills the start of an otherwise erased flash, as
+        # the gadget loads it.
+        local size; size=$(stat -c %s "$flash")
+        [ "$size" -lt 65536 ] && head -c $(( 65536 - size )) /dev/zero | tr '\0' '\377' >> "$dir/$node.bin"
         {
             echo "profile = vxe720-enclosure"
             echo "path = /dev/$node"
@@ -85,7 +91,7 @@ run() {
     for entry in ${devices//,/ }; do
         node=${entry%%=*}
         echo "${name}_flash_$node=$("$BRIDGE_GADGET" --digest "$dir/$node.bin")"
-        echo "${name}_kinds_$node=$(quote "$(grep " path=/dev/$node\$" "$dir/trace" | vendor_kinds)")"
+        echo "${name}_kinds_$node=$(quote "$(grep -s " path=/dev/$node\$" "$dir/trace" | vendor_kinds)")"
     done
     echo "${name}_kinds=$(quote "$(vendor_kinds "$dir/trace")")"
 }
@@ -96,7 +102,8 @@ at() {
     local name=$1 profile=$2 point=$3 fault=$4
     local dir=$work/$name-clean yes=--yes
     make_bus "$dir" "sg0=$profile"
-    XDG_STATE_HOME=$dir/state "$FWUPDATE_CLI" update /dev/sg0 --yes --json --bus "$dir" --trace "$dir/trace" >/dev/null
+    XDG_STATE_HOME=$dir/state "$FWUPDATE_CLI" update /dev/sg0 --yes --json --bus "$dir" --trace "$dir/trace" \
+        >/dev/null 2>&1
     if [ "$point" = after-question ]; then  # the commands before the question
         rm "$dir/trace"
         echo n | XDG_STATE_HOME=$dir/state "$FWUPDATE_CLI" update /dev/sg0 --json --bus "$dir" \

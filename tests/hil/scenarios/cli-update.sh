@@ -14,6 +14,7 @@ result=0
 for path in direct paged; do
     profile=vxe720; [ $path = direct ] && profile=vxe720-direct
     say "shipped command line on a $profile gadget"
+    export XDG_STATE_HOME=/tmp/state-$path  # each gadget is another enclosure
     gadget_start --profile $profile --flash /hil/start-flash.bin || return 1
     dev=$(gadget_sg)
     cli list_$path list --json

@@ -32,6 +32,7 @@ completed() {
 }
 
 say "SIGTERM while a serial flash write is on the wire"
+export XDG_STATE_HOME=/tmp/state-term  # each gadget is another enclosure
 gadget_start --profile vxe720-direct --flash /hil/start-flash.bin --at df:fb#3:pause || return 1
 cli_start term update $(gadget_sg) --yes --json
 gadget_wait_at 20 || result=1
@@ -59,10 +60,12 @@ piped() {
     check "$name exit-status-finished-or-closed-pipe (${status:-none})" [ "$status" = 0 -o "$status" = 141 ]
 }
 
+export XDG_STATE_HOME=/tmp/state-pipe_text
 gadget_start --profile vxe720-direct --flash /hil/start-flash.bin || return 1
 piped pipe_text 1 update $(gadget_sg) --yes --trace /tmp/pipe_text.trace || result=1
 completed pipe_text /tmp/pipe_text.trace || result=1
 
+export XDG_STATE_HOME=/tmp/state-pipe_trace
 gadget_start --profile vxe720-direct --flash /hil/start-flash.bin || return 1
 # The trace goes to the pipe too; head leaves four writes into the flash.
 piped pipe_trace $((first_write_n + 8)) update $(gadget_sg) --yes --trace /dev/stdout || result=1

@@ -21,6 +21,7 @@ stall() {
     run=$1 path=$2 how=$3 timeout=$4
     profile=vxe720; [ $path = direct ] && profile=vxe720-direct
     eval "trigger=\$${run}_trigger after=\$${run}_flash_sg0"
+    export XDG_STATE_HOME=/tmp/state-$run  # each gadget is another enclosure
     say "$profile gadget: $how at $trigger"
     gadget_start --profile $profile --flash /hil/start-flash.bin --at $trigger:$how || return 1
     start=$(sed -n 's/^GADGET-FLASH start .*fnv1a64=//p' $GOUT)

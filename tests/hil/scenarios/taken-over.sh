@@ -1,6 +1,8 @@
 #@modules dummy_hcd:num=2
 #@cli-reference ref.sh at taken direct-mxic after-first-erase given-away-after
 #@cli-reference ref.sh at asked direct after-question given-away-after
+#@cli-reference ref.sh at cutoff direct mid-writes pulled
+#@cli-reference ref.sh run other sg0=direct:vxe720fw.bin -- update /dev/sg0 --yes --json
 # A node taken over: two gadgets on two dummy_hcd controllers. The first is
 # pulled mid-update and the second arrives and is given the freed /dev/sgN.
 #
@@ -21,6 +23,14 @@
 # waits for the answer the first gadget is pulled and the second takes the
 # node; then the answer is y. Not one write may reach the second gadget
 # and the program says that the device changed.
+#
+# After a cut-off update: the first gadget is pulled in the middle of its
+# writes (its kept old flash stays marked unfinished), and another
+# enclosure, whose flash holds the current firmware under a configuration
+# header of its own, is plugged into the same port. A plain update of it
+# must end as on the host for that enclosure alone (already current,
+# nothing written): the first enclosure's kept configuration must not be
+# written into it.
 . /hil/ref.sh
 result=0
 
@@ -67,6 +77,7 @@ both_stop() {
 # second plugged in through UDC.
 mid_update() {
     run=$1
+    export XDG_STATE_HOME=/tmp/state-$run  # each pair of gadgets, other enclosures
     say "$run: the first gadget pauses at $taken_before"
     second_ready || return 1
     gadget_start --profile vxe720-direct-mxic --flash /hil/start-flash.bin --at $taken_before:pause || return 1
@@ -98,6 +109,7 @@ mid_update taken 1 || result=1
 mid_update taken_same_port 0 || result=1
 
 say "at the question"
+export XDG_STATE_HOME=/tmp/state-asked
 second_ready || return 1
 gadget_start --profile vxe720-direct --flash /hil/start-flash.bin || return 1
 dev=$(gadget_sg)
@@ -113,4 +125,23 @@ check "asked exit-status-is-a-failure ($asked_got)" [ "$asked_got" != 0 ] || res
 says_changed asked || result=1
 second_untouched asked || result=1
 both_stop
+
+say "another enclosure on the port of a cut-off update"
+export XDG_STATE_HOME=/tmp/state-cutoff
+use_gadget 1
+gadget_serve --profile vxe720-direct --flash /hil/vxe720fw.bin || return 1
+use_gadget 0
+gadget_start --profile vxe720-direct --flash /hil/start-flash.bin --at $cutoff_trigger:pull || return 1
+cli cutoff update $(gadget_sg) --yes --json
+wait_sg_gone || result=1
+check "cutoff left-its-update-unfinished ($cutoff_got)" [ "$cutoff_got" = 1 ] || result=1
+use_gadget 1; udc_bind 0; wait_sg || return 1
+dev=$(gadget_sg)
+say "$dev is now $(owner $dev)"
+cli other update $dev --yes --json
+same_as_host other || result=1
+gadget_now || result=1
+verdict "other flash-of-its-own-clean-update" "$FLASH" "$other_flash_sg0" || result=1
+udc_unbind; wait_sg_gone; gadget_stop >/dev/null
+use_gadget 0; gadget_stop >/dev/null
 return $result

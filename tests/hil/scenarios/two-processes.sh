@@ -22,6 +22,7 @@ sent() { grep ' cdb=' /tmp/$1.trace 2>/dev/null | grep -vc 'result=not-opened' |
 said() { sed -n 's/.*"error":{"message":"\([^"]*\)".*/\1/p' /tmp/$1.out | head -n 1; }
 
 say "two runs started together"
+export XDG_STATE_HOME=/tmp/state-together  # each gadget is another enclosure
 cli_start one update $dev --yes --json; p1=$CLI_PID t1=$CLI_T0
 cli_start two update $dev --yes --json; p2=$CLI_PID t2=$CLI_T0
 ended one $p1 $t1
@@ -39,6 +40,7 @@ udc_unbind; wait_sg_gone; gadget_stop >/dev/null
 verdict "together wire-carried-only-the-winner" "$(gadget_vendor_kinds $GOUT)" "$(vendor_kinds /tmp/$winner.trace)" || result=1
 
 say "a second run while the first is held mid-write"
+export XDG_STATE_HOME=/tmp/state-held
 gadget_start --profile vxe720-direct --flash /hil/start-flash.bin --at $held_trigger:pause || return 1
 dev=$(gadget_sg)
 ln -s $dev /tmp/enclosure
