@@ -37,18 +37,24 @@ std::optional<int> SignalNamed(std::string_view name) {
         return number > 0 && number < NSIG ? std::optional<int>(number) : std::nullopt;
     }
 #ifndef _WIN32
-    if (name.starts_with("RTMIN")) {
-        std::string_view offset = name.substr(5);
+    // RTMIN+n and RTMAX-n.
+    for (const bool fromTop : {false, true}) {
+        const std::string_view base = fromTop ? "RTMAX" : "RTMIN";
+        if (!name.starts_with(base)) continue;
+        const std::string_view offset = name.substr(base.size());
         int n = 0;
         if (!offset.empty()) {
-            if (offset.front() != '+' || offset.size() < 2 || offset.size() > 3) return std::nullopt;
+            if (offset.front() != (fromTop ? '-' : '+') || offset.size() < 2 || offset.size() > 3) return std::nullopt;
             for (const char c : offset.substr(1)) {
                 if (c < '0' || c > '9') return std::nullopt;
                 n = n * 10 + (c - '0');
             }
         }
-        return SIGRTMIN + n <= SIGRTMAX ? std::optional<int>(SIGRTMIN + n) : std::nullopt;
+        const int signal = fromTop ? SIGRTMAX - n : SIGRTMIN + n;
+        return signal >= SIGRTMIN && signal <= SIGRTMAX ? std::optional<int>(signal) : std::nullopt;
     }
+    if (name == "IO") return SIGIO;  // the C library calls it POLL
+    if (name == "IOT") return SIGABRT;
     for (int signal = 1; signal < NSIG; ++signal) {
         const char* abbrev = sigabbrev_np(signal);
         if (abbrev != nullptr && name == abbrev) return signal;
