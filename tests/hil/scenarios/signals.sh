@@ -22,7 +22,7 @@ said() { sed -n 's/.*"error":{"message":"\([^"]*\)".*/\1/p' /tmp/$1.out | head -
 # each command of the host's run exactly once (and the run's own trace, when
 # it has one, says it sent them).
 completed() {
-    r=0
+    local r=0
     gadget_now || r=1
     verdict "$1 flash" "$FLASH" "$clean_flash_sg0" || r=1
     udc_unbind; wait_sg_gone; gadget_stop >/dev/null
@@ -50,7 +50,7 @@ completed term /tmp/term.trace || result=1
 # piped NAME HEAD-LINES ARGS...: fwupdate-cli ARGS | head -n HEAD-LINES,
 # bounded; the program's exit status in /tmp/NAME.status.
 piped() {
-    name=$1 lines=$2; shift 2
+    local name=$1 lines=$2 i status; shift 2
     say "fwupdate-cli $* | head -n $lines ($name)"
     ( /bin/fwupdate-cli "$@" 2>/tmp/$name.err; echo $? > /tmp/$name.status ) | head -n $lines > /tmp/$name.head &
     i=0; while [ ! -s /tmp/$name.status ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done

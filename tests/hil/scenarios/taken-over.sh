@@ -46,6 +46,7 @@ second_ready() {
 # take_over DEV [UDC]: the first gadget leaves, the second arrives on DEV
 # (through the UDC of slot 1, or the N-th).
 take_over() {
+    local got
     use_gadget 0; udc_unbind; wait_sg_gone || return 1
     use_gadget 1; udc_bind $2; wait_sg || return 1
     got=$(gadget_sg)
@@ -54,6 +55,7 @@ take_over() {
 }
 # second_untouched RUN: no write reached the second gadget.
 second_untouched() {
+    local start r
     use_gadget 1
     start=$(sed -n 's/^GADGET-FLASH start .*fnv1a64=//p' $GOUT)
     gadget_now || return 1
