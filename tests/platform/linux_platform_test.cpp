@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <signal.h>
+
 #include <array>
 #include <cerrno>
 #include <string>
@@ -50,6 +52,26 @@ TEST(LinuxPassThrough, NodeThatIsNoScsiDeviceFailsTheCall) {
     EXPECT_TRUE(r.opened);
     EXPECT_FALSE(r.callSucceeded);
     EXPECT_NE(r.errorCode, 0u);
+}
+
+// Signals are held back only while the command is under way: a mask left
+// behind would keep Ctrl-C from the program for good.
+TEST(LinuxPassThrough, LeavesTheSignalMaskAsItFoundIt) {
+    LinuxPlatform platform;
+    Request req;
+    for (bool blockedBefore : {false, true}) {
+        sigset_t usr1;
+        sigemptyset(&usr1);
+        sigaddset(&usr1, SIGUSR1);
+        sigset_t before;
+        pthread_sigmask(blockedBefore ? SIG_BLOCK : SIG_UNBLOCK, &usr1, &before);
+        platform.passThrough(req.make("/dev/null", OpenMode::Shared));
+        sigset_t after;
+        pthread_sigmask(SIG_SETMASK, &before, &after);
+        EXPECT_EQ(sigismember(&after, SIGUSR1) == 1, blockedBefore);
+        EXPECT_EQ(sigismember(&after, SIGINT), 0);
+        EXPECT_EQ(sigismember(&after, SIGTERM), 0);
+    }
 }
 
 TEST(LinuxPassThrough, MalformedRequestIsNeverSent) {
