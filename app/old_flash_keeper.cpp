@@ -83,7 +83,7 @@ std::string OldFlashKeeper::stopText(const std::vector<UnfinishedUpdate>& cutOff
     const UnfinishedUpdate& last = cutOff.back();
     return why + ", and an update of " + (last.device.empty() ? "a device" : last.device) +
            " was cut off before it ended (its old flash is kept in " + last.keptFile.string() +
-           "); nothing was written. If this is that enclosure, write it back with: fwupdate-cli update " +
+           "); nothing was written to the flash. If this is that enclosure, write it back with: fwupdate-cli update " +
            settings_.device + " --header-from " + last.keptFile.string() + "; if it is not, remove " +
            UnfinishedMarkFor(last.keptFile).string();
 }

@@ -70,16 +70,19 @@ void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
     // A device whose last update was cut off is not taken for current: its
     // image may be whole while the rest of its flash is not.
     if (!settings.force && !keeper.recovering() && PendingSignal() == 0) {
+        // What the window's device pass uses to leave a device out: only
+        // reads. The header it reads also tells whether a cut-off update may
+        // have been of this enclosure: then it stops here, before the
+        // update's first command.
         std::optional<std::array<uint8_t, 128>> header;
-        if (IsFirmwareCurrent(update.path.c_str(), &header)) {
-            // What the window's device pass uses to leave a device out: only reads.
-            const std::string refusal = header ? keeper.refusal(*header) : std::string();
-            if (refusal.empty()) {
-                update.state = UpdateState::UpToDate;
-                update.exitStatus = kExitUpToDate;
-                return;
-            }
+        const bool current = IsFirmwareCurrent(update.path.c_str(), &header);
+        if (const std::string refusal = header ? keeper.refusal(*header) : std::string(); !refusal.empty()) {
             update.error = refusal;
+            return;
+        }
+        if (current) {
+            update.state = UpdateState::UpToDate;
+            update.exitStatus = kExitUpToDate;
             return;
         }
     }
