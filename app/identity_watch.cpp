@@ -54,10 +54,10 @@ PassThroughResult IdentityWatch::passThrough(const PassThroughRequest& request) 
     const bool writes = request.direction == DataDirection::Out;
     const std::string identity = pin.identity;
     lock.unlock();
-    // Only a command that writes is checked: one system call before it, and
-    // a read can change nothing. A header read from the new device never
+    // Only a command that writes is checked: one system call before it on
+    // Linux, and a read can change nothing. A header read from the new device never
     // reaches a flash, since every write after the change is held back.
-    if (writes && inner().deviceIdentity(request.path) != identity) {
+    if (writes && !inner().namesDevice(request.path, identity)) {
         lock.lock();
         pin.changed = true;
         return PassThroughResult{};
@@ -111,9 +111,10 @@ bool DevicePin::deviceChanged() const {
 }
 
 bool DevicePin::stillSameDevice() {
-    const std::string now = watch_->inner().deviceIdentity(path_.c_str());
+    const std::string identity = this->identity();
+    const bool same = watch_->inner().namesDevice(path_.c_str(), identity);
     const std::lock_guard lock(watch_->mutex_);
-    if (now != pin_->identity) pin_->changed = true;
+    if (!same) pin_->changed = true;
     return !pin_->changed;
 }
 

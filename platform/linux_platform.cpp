@@ -107,17 +107,24 @@ uint32_t LinuxPlatform::maxTransferLength(const char* path) {
     return path == nullptr ? kNoTransferLimit : SgTransferLimit(sysfsRoot_, path);
 }
 
-std::string LinuxPlatform::deviceIdentity(const char* path) {
-    if (path == nullptr) return {};
+std::optional<std::string> LinuxPlatform::ClassLink(const char* path) const {
     const std::string_view node(path);
     constexpr std::string_view kSgPrefix = "/dev/sg";
     const std::string_view number = node.substr(std::min(node.size(), kSgPrefix.size()));
+    if (!node.starts_with(kSgPrefix) || number.empty() ||
+        number.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return sysfsRoot_ + "/class/scsi_generic/sg" + std::string(number);
+}
+
+std::string LinuxPlatform::deviceIdentity(const char* path) {
+    if (path == nullptr) return {};
+    const std::string_view node(path);
     std::string link;
-    if (node.starts_with(kSgPrefix) && !number.empty() &&
-        number.find_first_not_of("0123456789") == std::string_view::npos) {
-        // The kernel's own name: its class link is enough (this runs before
-        // every write of a procedure).
-        link = sysfsRoot_ + "/class/scsi_generic/sg" + std::string(number);
+    if (const std::optional<std::string> classLink = ClassLink(path)) {
+        // The kernel's own name: its class link is enough.
+        link = *classLink;
     } else {
         // A link to the node, or a node made elsewhere: what counts is the
         // device number, which sysfs links to the same place.
@@ -137,6 +144,18 @@ std::string LinuxPlatform::deviceIdentity(const char* path) {
     if (::stat(link.c_str(), &folder) != 0) return {};
     return std::string(target.data(), static_cast<size_t>(length)) + std::string(kIdentityInstanceMark) +
            std::to_string(folder.st_ino);
+}
+
+bool LinuxPlatform::namesDevice(const char* path, std::string_view identity) {
+    if (path == nullptr) return identity.empty();
+    // The kernel's own name: the number of the device's sysfs folder alone
+    // tells an attach from every other (one stat), and with it its place.
+    const std::optional<std::string> link = ClassLink(path);
+    if (!link || identity.find(kIdentityInstanceMark) == std::string_view::npos) return deviceIdentity(path) == identity;
+    struct stat folder {};
+    if (::stat(link->c_str(), &folder) != 0) return identity.empty();
+    const std::string attach = std::string(kIdentityInstanceMark) + std::to_string(folder.st_ino);
+    return identity.ends_with(attach) && identity.size() > attach.size();
 }
 
 void LinuxPlatform::sleepMs(uint32_t milliseconds) {

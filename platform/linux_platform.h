@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,7 @@ public:
     // a stat and the link of its device number. Empty when the node is gone;
     // a path that is no device node comes back as it is.
     std::string deviceIdentity(const char* path) override;
+    bool namesDevice(const char* path, std::string_view identity) override;
     void sleepMs(uint32_t milliseconds) override;
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override;
     void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override;
@@ -36,6 +38,8 @@ public:
     void setMessagePresenter(MessagePresenter presenter) { presenter_ = std::move(presenter); }
 
 private:
+    // The sysfs class link of a node named as the kernel names it (/dev/sgN).
+    std::optional<std::string> ClassLink(const char* path) const;
     std::string sysfsRoot_;
     MessagePresenter presenter_;
 };

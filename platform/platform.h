@@ -80,6 +80,11 @@ public:
     // kIdentityInstanceMark and a number that changes on every attach.
     virtual std::string deviceIdentity(const char* path) { return path == nullptr ? std::string() : path; }
 
+    // Whether `path` still names the device of `identity` (as deviceIdentity
+    // gave it). Asked before every write of a procedure, so a platform that
+    // can tell it more cheaply than by the whole identity does.
+    virtual bool namesDevice(const char* path, std::string_view identity) { return deviceIdentity(path) == identity; }
+
     // The caller now holds the device's lock: until it lets go, no other
     // procedure sends the device anything. A platform that keeps a copy of
     // what the device stores (the simulated bus's flash files) takes it

@@ -30,6 +30,9 @@ public:
     uint32_t maxTransferLength(const char* path) override { return inner_.maxTransferLength(path); }
     std::string deviceIdentity(const char* path) override { return inner_.deviceIdentity(path); }
     std::string refreshDevice(const char* path) override { return inner_.refreshDevice(path); }
+    bool namesDevice(const char* path, std::string_view identity) override {
+        return inner_.namesDevice(path, identity);
+    }
     void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override {
         return inner_.findResource(name, type);

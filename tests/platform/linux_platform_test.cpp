@@ -125,6 +125,7 @@ TEST(LinuxDeviceIdentity, EveryNameOfANodeHasTheIdentityOfItsDevice) {
     EXPECT_EQ(fs::canonical(tree.root() / "class/scsi_generic" / std::string(IdentityPlace(identity))),
               fs::canonical(first / "scsi_generic/sg2"));
     EXPECT_EQ(platform.deviceIdentity("/dev/sg7"), "");
+    EXPECT_TRUE(platform.namesDevice("/dev/sg2", identity));
 
     // Another name of the node: here /dev/null stands for it, its device
     // number linked where the kernel links sg2's.
@@ -148,6 +149,8 @@ TEST(LinuxDeviceIdentity, EveryNameOfANodeHasTheIdentityOfItsDevice) {
     tree.scsiDevice(tree.usbInterface("1-1", "usb-storage"), 3, 2, "0\n");
     EXPECT_NE(platform.deviceIdentity("/dev/sg2"), identity);
     EXPECT_EQ(IdentityPlace(platform.deviceIdentity("/dev/sg2")), IdentityPlace(identity));
+    EXPECT_FALSE(platform.namesDevice("/dev/sg2", identity));  // the check before a write, by its one stat
+    EXPECT_TRUE(platform.namesDevice("/dev/sg2", platform.deviceIdentity("/dev/sg2")));
     fs::remove(tree.root() / "class/scsi_generic/sg2");
     tree.scsiDevice(tree.usbInterface("1-2", "usb-storage"), 4, 2, "0\n");
     EXPECT_NE(platform.deviceIdentity("/dev/sg2"), identity);
