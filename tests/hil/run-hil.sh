@@ -14,7 +14,7 @@ here=$(dirname "$(readlink -f "$0")")
 H=${HIL_DIR:-/work/hil-work}
 scenario=$1
 [ -f "$scenario" ] || scenario=$here/scenarios/$1.sh
-build=${2:-${HIL_BUILD:-/work/build-linux}}
+build=$(readlink -f "${2:-${HIL_BUILD:-/work/build-linux}}")  # the reference runs elsewhere
 name=$(basename "$scenario" .sh)
 out=$H/out/$name
 [ -f "$scenario" ] || { echo "run-hil: no scenario $1" >&2; exit 2; }
