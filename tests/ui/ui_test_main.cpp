@@ -12,7 +12,10 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     // With the system's fonts, so that text is measured as the window
     // measures it. (wine keeps the host's QT_ variables from a program.)
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
+#ifndef VXE_TEST_PLATFORM
+#define VXE_TEST_PLATFORM "minimal:enable_fonts"
+#endif
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", VXE_TEST_PLATFORM);
 #else
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
