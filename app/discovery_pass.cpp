@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/identity_watch.h"
 #include "chip/chip_identification.h"
 #include "device/device_enumeration.h"
 #include "device/vendor_commands.h"
@@ -38,6 +39,9 @@ DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
     std::vector<int32_t> listedFromSlot;
     for (int32_t slot = 0; slot < result.deviceCount; ++slot) {
         char* path = slots[slot].data();
+        // What the device is before the pass first speaks to it: a procedure
+        // on its row later writes only to that device.
+        const DevicePin pin(path);
         if (!IsTargetChip(path)) continue;
         ToLowerAscii(path);
         uint8_t inquiry[kInquiryLength] = {};
@@ -56,12 +60,14 @@ DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
             continue;
         }
         result.items.push_back(kItemPrefix + std::string(name, strnlen(name, kNameLength)));
+        result.identities.push_back(pin.identity());
         listedFromSlot.push_back(slot);
     }
 
     for (size_t row = 0; row < listedFromSlot.size(); ++row) {
         if (listedFromSlot[row] < diskCount) continue;
         table[row].DetachAtExit = 1;
+        const DevicePin pin(table[row].DevicePath, result.identities[row]);
         HostAttach(table[row].DevicePath);
     }
     return result;

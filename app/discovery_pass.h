@@ -26,6 +26,9 @@ struct ListedDevice {
 struct DiscoveryResult {
     int32_t deviceCount = 0;          // candidate paths, disk and CD-ROM class
     std::vector<std::string> items;   // "<<USB>> " and the name, one per listed row
+    // What each listed row's device was when the pass first spoke to it
+    // (Platform::deviceIdentity), one per listed row.
+    std::vector<std::string> identities;
     bool alreadyUpdated = false;      // a target device already holds the firmware
     // The target devices left out because their flash holds the firmware,
     // in the order found (the window shows none of them).

@@ -44,6 +44,16 @@ std::string UtcStamp() {
     return text;
 }
 
+#ifndef _WIN32
+// A new name in a folder reaches the disk with the folder's own sync.
+void SyncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+#endif
+
 // Creates `file` only if nothing has that name yet (no link is followed) and
 // writes the bytes through to the disk. Errno-style result: 0, EEXIST, other.
 int WriteNewFile(const fs::path& file, std::span<const uint8_t> bytes) {
@@ -68,23 +78,24 @@ int WriteNewFile(const fs::path& file, std::span<const uint8_t> bytes) {
     const int error = written ? 0 : (errno != 0 ? errno : EIO);
     ::close(fd);
     if (!written) ::unlink(file.c_str());
+    if (written) SyncFolder(file.parent_path());
     return error;
 #endif
 }
 
 }  // namespace
 
-std::optional<fs::path> KeepOldHeader(std::string_view device, std::span<const uint8_t, 128> header,
-                                      std::string& problem) {
-    const std::optional<fs::path> folder = StateFolder();
+std::optional<fs::path> KeepOldFlash(std::string_view device, std::span<const uint8_t> bytes, std::string& problem) {
+    std::string why;
+    const std::optional<fs::path> folder = StateFolder(&why);
     if (!folder) {
-        problem = "no state folder (set XDG_STATE_HOME or HOME)";
+        problem = why;
         return std::nullopt;
     }
     const std::string stem = "header-" + DeviceTag(device) + "-" + UtcStamp();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const fs::path file = *folder / (stem + (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".bin");
-        const int error = WriteNewFile(file, header);
+        const int error = WriteNewFile(file, bytes);
         if (error == 0) return file;
         if (error != EEXIST) {
             problem = file.string() + ": " + std::strerror(error);
@@ -93,6 +104,62 @@ std::optional<fs::path> KeepOldHeader(std::string_view device, std::span<const u
     }
     problem = (*folder / stem).string() + ": too many files of that name";
     return std::nullopt;
+}
+
+std::optional<fs::path> KeepOldHeader(std::string_view device, std::span<const uint8_t, 128> header,
+                                      std::string& problem) {
+    return KeepOldFlash(device, header, problem);
+}
+
+bool RewriteKeptFile(const fs::path& file, std::span<const uint8_t> bytes, std::string& problem) {
+    // Never left half-written: the new contents go to a file of their own,
+    // which then takes the old one's name.
+    fs::path fresh = file;
+    fresh += ".new";
+    std::error_code ec;
+    fs::remove(fresh, ec);
+    int error = WriteNewFile(fresh, bytes);
+    if (error == 0) {
+        fs::rename(fresh, file, ec);
+        if (ec) {
+            error = ec.value();
+            fs::remove(fresh, ec);
+        }
+    }
+    if (error != 0) {
+        problem = file.string() + ": " + std::strerror(error);
+        return false;
+    }
+#ifndef _WIN32
+    SyncFolder(file.parent_path());
+#endif
+    return true;
+}
+
+std::optional<KeptFlash> ReadKeptFlash(const std::string& file, std::string& problem) {
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) {
+        problem = "\"" + file + "\" is not a readable file";
+        return std::nullopt;
+    }
+    const uintmax_t size = fs::file_size(file, ec);
+    std::ifstream in(file, std::ios::binary);
+    KeptFlash kept;
+    in.read(reinterpret_cast<char*>(kept.header.data()), static_cast<std::streamsize>(kept.header.size()));
+    if (ec || !in || in.gcount() != static_cast<std::streamsize>(kept.header.size())) {
+        problem = "\"" + file + "\" holds fewer than 128 bytes";
+        return std::nullopt;
+    }
+    if (size == kKeptFlashSize) {
+        kept.image.resize(kKeptFlashSize);
+        in.seekg(0);
+        in.read(reinterpret_cast<char*>(kept.image.data()), static_cast<std::streamsize>(kept.image.size()));
+        if (!in) {
+            problem = "\"" + file + "\" cannot be read";
+            return std::nullopt;
+        }
+    }
+    return kept;
 }
 
 std::optional<std::array<uint8_t, 128>> ReadKeptHeader(const std::string& file, std::string& problem) {

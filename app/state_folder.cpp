@@ -27,13 +27,27 @@ std::optional<std::filesystem::path> BaseFolder() {
 
 }  // namespace
 
-std::optional<std::filesystem::path> StateFolder() {
+std::optional<std::filesystem::path> StateFolder(std::string* problem) {
     const std::optional<std::filesystem::path> base = BaseFolder();
-    if (!base) return std::nullopt;
+    if (!base) {
+#ifdef _WIN32
+        if (problem != nullptr) *problem = "no state folder: LOCALAPPDATA is not set to an absolute path";
+#else
+        if (problem != nullptr) *problem = "no state folder: neither XDG_STATE_HOME nor HOME is set to an absolute path";
+#endif
+        return std::nullopt;
+    }
     const std::filesystem::path folder = *base / "vxe-fwupdate";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, ec)) return std::nullopt;
+    std::error_code isFolder;
+    if (!std::filesystem::is_directory(folder, isFolder)) {
+        if (problem != nullptr) {
+            *problem = folder.string() + ": " +
+                       (ec ? ec.message() : std::string("not a folder, and no folder can be made there"));
+        }
+        return std::nullopt;
+    }
     return folder;
 }
 

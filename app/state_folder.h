@@ -4,11 +4,13 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace vxe {
 
 // The folder, created when it is missing; nothing when there is no home to
-// put it in or it cannot be created.
-std::optional<std::filesystem::path> StateFolder();
+// put it in or it cannot be created, and then, in `problem` when given, which
+// folder and why.
+std::optional<std::filesystem::path> StateFolder(std::string* problem = nullptr);
 
 }  // namespace vxe

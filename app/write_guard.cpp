@@ -8,6 +8,10 @@ std::string DeviceChangedNote(std::string_view device) {
     return std::string(device) + " now belongs to another device; the update stopped there";
 }
 
+std::string DeviceChangedBeforeNote(std::string_view device) {
+    return std::string(device) + " names another device than the one the device pass found; nothing was sent to it";
+}
+
 DeviceLock LockDevice(const char* device) {
     std::string identity = CurrentPlatform().deviceIdentity(device);
     if (identity.empty() && device != nullptr) identity = device;

@@ -1,15 +1,16 @@
-// What stands around one procedure that changes a device's flash, for both
-// front ends: termination signals held back to its end, the machine kept
-// from sleeping or shutting down, and every write checked to go to the device
-// the procedure started on. The device lock is taken earlier (DeviceLock),
-// before anything is sent, and held for longer.
+// What stands around the part of a procedure that changes a device's flash,
+// for both front ends: every signal that would end the program held back to
+// its end, the machine kept from sleeping or shutting down, and every write
+// checked to go to the device the procedure started on. The device lock and
+// the device's pin are taken earlier, before anything is sent, and held for
+// longer; a pin of the device taken then is joined here.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "app/device_lock.h"
-#include "app/identity_guard.h"
+#include "app/identity_watch.h"
 #include "app/interruption_guard.h"
 #include "app/sleep_inhibitor.h"
 
@@ -17,19 +18,22 @@ namespace vxe {
 
 class WriteGuard {
 public:
-    explicit WriteGuard(const char* device) : identity_(device) {}
+    explicit WriteGuard(const char* device) : pin_(device) { pin_.beginWriting(); }
 
     int deferredSignal() const { return interruption_.deferredSignal(); }
-    bool deviceChanged() const { return identity_.deviceChanged(); }
+    bool deviceChanged() const { return pin_.deviceChanged(); }
 
 private:
     InterruptionGuard interruption_;
     SleepInhibitor inhibitor_;
-    IdentityGuard identity_;
+    DevicePin pin_;
 };
 
 // "/dev/sg2 now belongs to another device; the update stopped there"
 std::string DeviceChangedNote(std::string_view device);
+// "/dev/sg2 names another device than the one the device pass found; nothing
+// was sent to it"
+std::string DeviceChangedBeforeNote(std::string_view device);
 
 // The lock for a device, keyed by what the platform calls its identity (the
 // path when the device does not answer). No command is sent.

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <optional>
 
+#include "app/interruption_guard.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/help.h"
@@ -72,6 +73,10 @@ int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err, 
     }
 
     try {
+        // The whole command is held to its end: a signal stops what has not
+        // begun writing, lets what writes finish, and the program exits as
+        // the signal asked, with its one report.
+        const InterruptionGuard interruption;
         cli::Machine machine(invocation, err, terminal.devices);
         const ScopedPlatform installed(machine.platform());
         const cli::NoticeCapture notices;
@@ -82,6 +87,15 @@ int RunCli(std::vector<std::string> args, std::ostream& out, std::ostream& err, 
         for (const std::string& problem : machine.flashFileProblems()) {
             err << "fwupdate-cli: " << cli::CommandName(invocation.command) << ": " << problem << '\n';
             status = kExitFailed;
+        }
+        // Written out while signals are still held back: a closed pipe found
+        // now fails the write, and is said, instead of ending the program.
+        out.flush();
+        err.flush();
+        if (const int signal = PendingSignal(); signal != 0 && status != ExitStatusForSignal(signal)) {
+            err << "fwupdate-cli: " << cli::CommandName(invocation.command) << ": " << SignalName(signal)
+                << " came; the command was finished first" << std::endl;
+            status = ExitStatusForSignal(signal);
         }
         return status;
     } catch (const cli::UsageError& e) {

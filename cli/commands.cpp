@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "app/interruption_guard.h"
+
 #include "chip/chip_identification.h"
 #include "cli/arguments.h"
 #include "cli/device_selection.h"
@@ -8,7 +10,15 @@
 
 namespace vxe::cli {
 
-int CommandIo::fail(const Invocation& invocation, int status, std::string_view message) const {
+int CommandIo::fail(const Invocation& invocation, int status, std::string_view text) const {
+    // Refusals come before anything is written; a signal that came by then
+    // ends the program as it asked.
+    std::string message(text);
+    const int signal = PendingSignal();
+    if (signal != 0 && status != ExitStatusForSignal(signal)) {
+        status = ExitStatusForSignal(signal);
+        message += "; " + InterruptedBeforeWritingNote(signal);
+    }
     err << "fwupdate-cli: " << CommandName(invocation.command) << ": " << message << '\n';
     if (invocation.json) {
         JsonObject document = JsonDocument(CommandName(invocation.command));

@@ -47,6 +47,14 @@ std::optional<std::string> SelectDevice(const std::string& device, std::optional
     return std::nullopt;
 }
 
+std::optional<std::string> PassIdentity(const std::optional<DiscoverySession>& session, const std::string& path) {
+    if (!session) return std::nullopt;
+    for (size_t i = 0; i < session->listed() && i < session->result().identities.size(); ++i) {
+        if (path == session->row(i).DevicePath) return session->result().identities[i];
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 std::vector<std::string> AllInterfaces() {

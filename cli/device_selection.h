@@ -34,6 +34,10 @@ private:
 // when there is no such device.
 std::optional<std::string> SelectDevice(const std::string& device, std::optional<DiscoverySession>& session);
 
+// What the device pass found the device at `path` to be, when a pass ran and
+// listed it; a procedure on that row writes to that device only.
+std::optional<std::string> PassIdentity(const std::optional<DiscoverySession>& session, const std::string& path);
+
 // USB storage interfaces the machine has beyond the slots of a refresh: the
 // utility never looks at them.
 int32_t InterfacesBeyondSlots();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 
 #include "chip/chip_readout.h"
 #include "cli/arguments.h"
+#include "cli/guarded_procedure.h"
 #include "cli/machine.h"
 #include "cli/output.h"
 
@@ -33,8 +35,9 @@ struct DeviceUpdate {
     std::string oldHeaderFile;    // where the device's own header was kept; empty: none
     bool headerFromFile = false;  // the --header-from header was merged
     std::string headerFrom;       // that file
-    int deferredSignal = 0;       // a termination signal held back during the write
-    bool deviceChanged = false;   // the node was given to another device meanwhile
+    std::string recoveredFrom;    // the kept old flash of a cut-off update written again; empty: none
+    GuardedRun guarded;           // what the write guard saw
+    std::vector<std::string> notes;  // what came between: another device, a signal
 };
 
 struct DeviceUpdateSettings {
@@ -44,14 +47,16 @@ struct DeviceUpdateSettings {
     std::function<bool(const DeviceUpdate&)> confirm;
     // --header-from and --json come from here.
     const Invocation* invocation = nullptr;
-    // Where the kept header is named as soon as it is written; null: nowhere.
+    // Where the kept header is named ("old header: FILE") as soon as it is
+    // written; null: on `err` instead, as "fwupdate-cli: update: PATH:
+    // old header: FILE".
     std::ostream* keptHeaderOut = nullptr;
+    std::ostream* err = nullptr;
     // Take the device lock here (false: the caller holds it already).
     bool lockDevice = false;
-    // The write under the full guard of one procedure (held-back signals,
-    // sleep inhibitor, same-device check). False when the caller guards a
-    // batch of devices written at once.
-    bool guardWrites = true;
+    // What the device was when the device pass first spoke to it; none: what
+    // it is when the procedure starts.
+    std::optional<std::string> identity;
 };
 
 // Reads the device out as the window does before YES can be pressed, leaves

@@ -1,16 +1,16 @@
-// One device's procedure under the guards both front ends share: the device
-// lock from before the first command to the end, and around the part that
-// writes the flash the held-back signals, the sleep inhibitor and the check
-// that every write still goes to the same device.
+// One device's procedure under the guards both front ends share: the
+// device's pin and lock from before the first command to the end, and around
+// the part that writes the flash the held-back signals, the sleep inhibitor
+// and the check that every write still goes to the same device.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/device_lock.h"
-#include "flash/engine_options.h"
 
 namespace vxe::cli {
 
@@ -22,42 +22,28 @@ std::optional<int> RefuseUnlessLocked(const Invocation& invocation, const Comman
                                       DeviceLock& lock);
 
 struct GuardedRun {
-    int deferredSignal = 0;
-    bool deviceChanged = false;
+    bool wrote = false;         // the writing part ran
+    int deferredSignal = 0;     // a signal held back before, during or after it
+    bool deviceChanged = false; // the node was given to another device
 };
 
-// Runs `writeFlash` under the write guard.
+// Runs `writeFlash` under the write guard, unless a signal came already (the
+// program is on its way out: nothing is written then).
 GuardedRun RunWriteGuarded(const std::string& device, const std::function<void()>& writeFlash);
 
-// Reports what the guard saw (on the error stream) and gives the exit status:
-// the signal's when one was held back, `status` otherwise.
-int FinishGuarded(const Invocation& invocation, const CommandIo& io, const std::string& device, const GuardedRun& run,
-                  int status);
-
-// YES's header keeping for the command line: the device's header goes to a
-// file under the state folder, named on the output as soon as it is written;
-// --header-from offers a header to merge.
-class CliHeaderKeeper final : public HeaderKeeper {
-public:
-    // `terminal`: `out` is a terminal, where the progress line is being drawn.
-    CliHeaderKeeper(std::string device, const Invocation& invocation, std::ostream& out, bool terminal);
-
-    bool keep(std::span<const uint8_t, 128> header) override;
-    std::optional<std::array<uint8_t, 128>> fallback() override;
-
-    const std::string& keptFile() const { return keptFile_; }
-    const std::string& problem() const { return problem_; }
-    bool usedFallback() const { return usedFallback_; }
-
-private:
-    std::string device_;
-    std::optional<std::array<uint8_t, 128>> fallback_;
-    std::ostream& out_;
-    bool json_;
-    bool terminal_;
-    std::string keptFile_;
-    std::string problem_;
-    bool usedFallback_ = false;
+// How a guarded procedure ended beyond its own result: the exit status (the
+// signal's when one was held back, `status` otherwise) and what to say of
+// it, one note per line; no notes when nothing came between.
+struct Ending {
+    int status = 0;
+    std::vector<std::string> notes;
 };
+Ending EndOf(const GuardedRun& run, const std::string& device, int status);
+
+// Says the notes on the error stream, one line each, and gives the status.
+int ReportEnding(const Invocation& invocation, const CommandIo& io, const Ending& ending);
+
+// The notes as one error message ("A; B").
+std::string JoinedNotes(const std::vector<std::string>& notes);
 
 }  // namespace vxe::cli

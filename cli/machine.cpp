@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/extra_images.h"
+#include "app/identity_watch.h"
 #include "cli/output.h"
 
 #include "sim/simulated_platform.h"
@@ -113,7 +114,9 @@ Machine::Machine(const Invocation& invocation, std::ostream& err, Platform* devi
         tracing_ = std::make_unique<TracingPlatform>(*inner, traceFile_);
         inner = tracing_.get();
     }
-    outermost_ = std::make_unique<ConsolePlatform>(*inner, err);
+    console_ = std::make_unique<ConsolePlatform>(*inner, err);
+    // Outermost, so that what it holds back never reaches the trace.
+    outermost_ = std::make_unique<IdentityWatch>(*console_);
 }
 
 Machine::~Machine() = default;

@@ -69,6 +69,8 @@ private:
     std::unique_ptr<Platform> devices_;
     std::ofstream traceFile_;
     std::unique_ptr<Platform> tracing_;
+    std::unique_ptr<Platform> console_;
+    // Every procedure's device check (app/identity_watch.h).
     std::unique_ptr<Platform> outermost_;
 };
 

@@ -9,6 +9,8 @@
 #include "cli/guarded_procedure.h"
 #include "cli/output.h"
 #include "cli/terminal_sink.h"
+#include "app/identity_watch.h"
+#include "app/write_guard.h"
 #include "flash/engine_options.h"
 #include "app/run_dispatch.h"
 #include "flash/update_engine.h"
@@ -39,10 +41,14 @@ bool EndedInSuccess(RunProcedure procedure, const EngineOptions& options, std::s
 int RunCommand(const Invocation& invocation, const CommandIo& io) {
     // Declared first so that it is let go last, after the session's detach.
     DeviceLock lock;
+    std::optional<DevicePin> pin;
     std::optional<DiscoverySession> session;
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
     if (!path) return io.noSuchDevice(invocation);
+    // The device is fixed before the procedure's first command.
+    pin.emplace(path->c_str(), PassIdentity(session, *path));
     if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock)) return *refused;
+    if (!pin->stillSameDevice()) return io.fail(invocation, kExitFailed, DeviceChangedBeforeNote(Printable(*path)));
 
     const ChipReadout readout = ReadChipStatus(path->c_str(), false, "");
     const uint8_t family = ChipFamilyOf(readout.chipId);
@@ -93,7 +99,8 @@ int RunCommand(const Invocation& invocation, const CommandIo& io) {
         status = sink.statusText();
     });
     // A write held back from another device is no success, whatever the text.
-    if (guarded.deviceChanged) success = false;
+    if (guarded.deviceChanged || !guarded.wrote) success = false;
+    const Ending ending = EndOf(guarded, *path, success ? kExitSuccess : kExitFailed);
 
     if (invocation.json) {
         JsonObject json = JsonDocument("run");
@@ -107,8 +114,13 @@ int RunCommand(const Invocation& invocation, const CommandIo& io) {
             .addString("status", status)
             .addBool("success", success)
             .addJson("messages", NoticesJson(io.notices.notices()));
-        if (!success) {
-            AddError(json, status.empty() ? std::string(ProcedureName(procedure)) + " failed" : status, kExitFailed);
+        if (ending.status != kExitSuccess) {
+            std::string message = JoinedNotes(ending.notes);
+            if (!success && !guarded.deviceChanged && guarded.wrote) {
+                const std::string failure = status.empty() ? std::string(ProcedureName(procedure)) + " failed" : status;
+                message = message.empty() ? failure : failure + "; " + message;
+            }
+            AddError(json, message, ending.status);
         }
         io.out << json.str() << '\n';
     } else {
@@ -118,7 +130,7 @@ int RunCommand(const Invocation& invocation, const CommandIo& io) {
                << Field("status", Printable(status)) << '\n'
                << Field("result", success ? "succeeded" : "failed") << '\n';
     }
-    return FinishGuarded(invocation, io, *path, guarded, success ? kExitSuccess : kExitFailed);
+    return ReportEnding(invocation, io, ending);
 }
 
 }  // namespace vxe::cli

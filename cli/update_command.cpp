@@ -11,7 +11,8 @@
 #include "cli/commands.h"
 #include "cli/device_selection.h"
 #include "app/interruption_guard.h"
-#include "app/sleep_inhibitor.h"
+#include "app/identity_watch.h"
+#include "app/write_guard.h"
 #include "cli/device_update.h"
 #include "cli/guarded_procedure.h"
 #include "cli/output.h"
@@ -22,7 +23,12 @@ namespace {
 bool Answered(const CommandIo& io, const std::string& question) {
     io.err << question << " [y/N] " << std::flush;
     std::string answer;
-    const bool answered = io.terminal.input != nullptr && std::getline(*io.terminal.input, answer);
+    bool answered = false;
+    {
+        // Ctrl-C at the question ends the wait for the answer.
+        const InterruptibleReads interruptible;
+        answered = io.terminal.input != nullptr && std::getline(*io.terminal.input, answer) && PendingSignal() == 0;
+    }
     if (!answered || !io.terminal.inputIsTerminal) io.err << '\n';
     if (!answered) return false;
     std::transform(answer.begin(), answer.end(), answer.begin(),
@@ -33,15 +39,17 @@ bool Answered(const CommandIo& io, const std::string& question) {
 
 // Separate devices at once, each under its own procedure; the reports come
 // back in the order of `paths`.
-std::vector<DeviceUpdate> UpdateDevices(const std::vector<std::string>& paths, unsigned jobs,
-                                        const DeviceUpdateSettings& settings,
-                                        const std::function<bool(const std::vector<DeviceUpdate>&)>& stop) {
+std::vector<DeviceUpdate> UpdateDevices(const std::vector<std::string>& paths,
+                                        const std::vector<std::optional<std::string>>& identities, unsigned jobs,
+                                        const DeviceUpdateSettings& settings) {
     std::vector<DeviceUpdate> updates(paths.size());
     std::atomic<size_t> next{0};
     const auto work = [&] {
         // A held-back signal lets the devices under way finish; no new one starts.
-        for (size_t i = next++; i < paths.size() && !stop(updates); i = next++) {
-            updates[i] = UpdateDevice(paths[i], settings);
+        for (size_t i = next++; i < paths.size() && PendingSignal() == 0; i = next++) {
+            DeviceUpdateSettings mine = settings;
+            mine.identity = identities[i];
+            updates[i] = UpdateDevice(paths[i], mine);
         }
     };
     const size_t threads = std::min<size_t>(jobs, paths.size());
@@ -59,10 +67,17 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
     const DiscoverySession session;
     const DiscoveryResult& found = session.result();
     std::vector<std::string> paths;
-    for (size_t i = 0; i < session.listed(); ++i) paths.emplace_back(session.row(i).DevicePath);
+    std::vector<std::optional<std::string>> identities;
+    for (size_t i = 0; i < session.listed(); ++i) {
+        paths.emplace_back(session.row(i).DevicePath);
+        identities.emplace_back(found.identities[i]);
+    }
     std::vector<std::string> current;
     for (const ListedDevice& device : found.current) current.push_back(device.path);
-    if (invocation.force) paths.insert(paths.end(), current.begin(), current.end());
+    if (invocation.force) {
+        paths.insert(paths.end(), current.begin(), current.end());
+        identities.resize(paths.size());
+    }
     if (paths.empty() && current.empty()) {
         return io.fail(invocation, kExitNoDevice, "no VXE720 enclosure found (see fwupdate-cli list)");
     }
@@ -76,27 +91,12 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
     DeviceUpdateSettings settings;
     settings.force = invocation.force;
     settings.invocation = &invocation;
+    settings.err = &io.err;
     settings.lockDevice = true;
-    std::vector<DeviceUpdate> updates;
-    int deferredSignal = 0;
-    if (invocation.jobs <= 1) {
-        // One device after the other, each under the whole guard of one procedure.
-        const auto signalled = [](const std::vector<DeviceUpdate>& done) {
-            return std::any_of(done.begin(), done.end(), [](const DeviceUpdate& u) { return u.deferredSignal != 0; });
-        };
-        updates = UpdateDevices(paths, 1, settings, signalled);
-        for (const DeviceUpdate& u : updates) {
-            if (deferredSignal == 0) deferredSignal = u.deferredSignal;
-        }
-    } else {
-        // The signal and sleep guards are process-wide: one for the whole batch.
-        settings.guardWrites = false;
-        const InterruptionGuard interruption;
-        const SleepInhibitor inhibitor;
-        updates = UpdateDevices(paths, invocation.jobs, settings,
-                                [&](const std::vector<DeviceUpdate>&) { return interruption.deferredSignal() != 0; });
-        deferredSignal = interruption.deferredSignal();
-    }
+    // Each device under the whole guard of its own procedure, however many
+    // run at once.
+    std::vector<DeviceUpdate> updates =
+        UpdateDevices(paths, identities, invocation.jobs, settings);
     // Devices a held-back signal kept from starting are left out of the report.
     std::erase_if(updates, [](const DeviceUpdate& u) { return u.path.empty(); });
     if (!invocation.force) {
@@ -115,10 +115,16 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
         else if (u.state == UpdateState::UpToDate) ++upToDate;
         else ++failed;
     }
-    const int status = failed > 0 ? kExitFailed : updated > 0 ? kExitSuccess : kExitUpToDate;
-    const std::string summary = std::to_string(updates.size()) + " device" + (updates.size() == 1 ? "" : "s") + ": " +
+    const int signal = PendingSignal();
+    const int status = signal != 0   ? ExitStatusForSignal(signal)
+                       : failed > 0  ? kExitFailed
+                       : updated > 0 ? kExitSuccess
+                                     : kExitUpToDate;
+    std::string summary = std::to_string(updates.size()) + " device" + (updates.size() == 1 ? "" : "s") + ": " +
                                 std::to_string(updated) + " updated, " + std::to_string(failed) + " failed, " +
                                 std::to_string(upToDate) + " already current";
+    const std::string interruption =
+        signal == 0 ? std::string() : SignalName(signal) + " came: the devices under way were finished, no other was begun";
 
     if (invocation.json) {
         std::vector<std::string> devices;
@@ -133,7 +139,9 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
             .addNumber("failed", static_cast<int64_t>(failed))
             .addNumber("upToDate", static_cast<int64_t>(upToDate))
             .addNumber("exitStatus", status);
-        if (failed > 0) AddError(document, summary, status);
+        if (status != kExitSuccess && status != kExitUpToDate) {
+            AddError(document, interruption.empty() ? summary : summary + "; " + interruption, status);
+        }
         io.out << document.str() << '\n';
     } else {
         for (const DeviceUpdate& u : updates) {
@@ -141,18 +149,11 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
             if (!u.resultText.empty()) io.out << '\t' << Printable(u.resultText.substr(u.resultText.find_first_not_of(' ')));
             else if (!u.error.empty()) io.out << '\t' << Printable(u.error);
             io.out << '\n';
-            // The report's lines keep their shape; where each header went is
-            // said beside them, on the error stream.
-            if (!u.oldHeaderFile.empty()) {
-                io.err << "fwupdate-cli: update: " << Printable(u.path) << ": old header: " << Printable(u.oldHeaderFile)
-                       << '\n';
-            }
         }
         io.out << summary << '\n';
     }
-    if (deferredSignal == 0) return status;
-    io.err << "fwupdate-cli: update: " << InterruptionNote(deferredSignal) << '\n';
-    return ExitStatusForSignal(deferredSignal);
+    if (!interruption.empty()) io.err << "fwupdate-cli: update: " << interruption << '\n';
+    return status;
 }
 
 }  // namespace
@@ -163,10 +164,15 @@ int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
 
     // Declared first so that it is let go last, after the session's detach.
     DeviceLock lock;
+    std::optional<DevicePin> pin;
     std::optional<DiscoverySession> session;
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
     if (!path) return io.noSuchDevice(invocation);
+    // The device is fixed before the procedure's first command; the question
+    // is asked inside that span.
+    pin.emplace(path->c_str(), PassIdentity(session, *path));
     if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock)) return *refused;
+    if (!pin->stillSameDevice()) return io.fail(invocation, kExitFailed, DeviceChangedBeforeNote(Printable(*path)));
 
     DeviceUpdateSettings settings;
     settings.force = invocation.force;
@@ -178,9 +184,10 @@ int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
         };
     }
     settings.invocation = &invocation;
-    settings.keptHeaderOut = &io.out;
+    if (!invocation.json) settings.keptHeaderOut = &io.out;
+    settings.err = &io.err;
     const DeviceUpdate update = UpdateDevice(*path, settings);
-    if (update.state == UpdateState::NotConfirmed) return io.fail(invocation, kExitFailed, update.error);
+    if (update.state == UpdateState::NotConfirmed) return io.fail(invocation, update.exitStatus, update.error);
 
     if (invocation.json) {
         JsonObject document = JsonDocument("update");
@@ -188,7 +195,7 @@ int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
     } else {
         PrintDeviceUpdate(io.out, update);
     }
-    return FinishGuarded(invocation, io, *path, GuardedRun{update.deferredSignal, update.deviceChanged}, update.exitStatus);
+    return ReportEnding(invocation, io, Ending{update.exitStatus, update.notes});
 }
 
 }  // namespace vxe::cli

@@ -12,7 +12,7 @@ namespace {
 constexpr uint8_t kTargetFamily = 10;
 }
 
-bool IsFirmwareCurrent(const char* device) {
+bool IsFirmwareCurrent(const char* device, std::optional<std::array<uint8_t, 128>>* headerRead) {
     if (ChipFamilyOf(IdentifyChip(device)) != kTargetFamily) return false;
     ZeroedBlock flash = AllocZeroed(kSpiImageSize);
     ZeroedBlock image = AllocZeroed(kSpiImageSize);
@@ -22,6 +22,10 @@ bool IsFirmwareCurrent(const char* device) {
     // 64 KB that are read; anything else cannot be "current".
     if (imageSize <= FirmwareHeaderSize || imageSize > kSpiImageSize) return false;
     if (!SpiReadRange(device, 0, flash.span().first(kSpiImageSize))) return false;
+    if (headerRead != nullptr) {
+        headerRead->emplace();
+        std::memcpy((*headerRead)->data(), flash.data(), FirmwareHeaderSize);
+    }
     return std::memcmp(flash.data() + FirmwareHeaderSize, image.data() + FirmwareHeaderSize,
                        imageSize - FirmwareHeaderSize) == 0;
 }

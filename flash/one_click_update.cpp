@@ -91,21 +91,34 @@ int32_t RunVxe720Update(const char* device, uint8_t chipRevision, uint32_t pageS
     const bool registerFlag = (reg[0] & 0x01) != 0;
 
     std::array<uint8_t, 128> current{};
-    // Without the current header there is nothing sound to write: its
-    // device-specific bytes would be lost, unless a kept copy stands in.
     const bool read = SpiReadRange(device, 0, current);
+    // An update of this device that was cut off is written as it would have
+    // been: its kept header and old contents, not what the flash holds now.
+    const std::optional<KeptFlash> recovered = keeper != nullptr ? keeper->recovery() : std::nullopt;
     const bool own = read && HasHeaderSignature(current, FirmwareHeaderSize);
-    std::optional<std::array<uint8_t, 128>> kept;
-    if (!own && keeper != nullptr) kept = keeper->fallback();
-    if (kept) {
-        current = *kept;
-    } else if (!read) {
-        return 0;
+    if (recovered) {
+        current = recovered->header;
+    } else if (!own) {
+        // Without the current header there is nothing sound to write: its
+        // device-specific bytes would be lost, unless a kept copy stands in.
+        const std::optional<std::array<uint8_t, 128>> kept =
+            keeper != nullptr ? keeper->fallback() : std::nullopt;
+        if (kept) current = *kept;
+        else if (!read) return 0;
     }
-    if (own && keeper != nullptr && !keeper->keep(current)) return 0;
+    if (keeper != nullptr && !keeper->keep(current)) return 0;
     const std::array<uint8_t, 128> header = BuildUpdateHeader(current, fresh, registerFlag);
 
-    if (direct || chipRevision == kDirectRevision) return SpiUpdateImage(device, header) ? 1 : 0;
+    if (direct || chipRevision == kDirectRevision) {
+        return SpiUpdateImage(device, header, [&](std::span<uint8_t> old) {
+                   if (recovered && recovered->image.size() == old.size()) {
+                       std::copy(recovered->image.begin(), recovered->image.end(), old.begin());
+                   }
+                   return keeper == nullptr || keeper->keepOldFlash(old);
+               })
+                   ? 1
+                   : 0;
+    }
     return ProgramHeaderedImage(device, header, pageSize, sink) ? 1 : 0;
 }
 

@@ -139,13 +139,15 @@ bool SpiProgramAndCompare(const char* device, std::span<const uint8_t> image) {
     return ok;
 }
 
-bool SpiUpdateImage(const char* device, std::span<const uint8_t> header) {
+bool SpiUpdateImage(const char* device, std::span<const uint8_t> header,
+                    const std::function<bool(std::span<uint8_t>)>& beforeWriting) {
     if (header.size() < FirmwareHeaderSize) return false;
     ZeroedBlock work = AllocZeroed(kSpiImageSize);
     if (!work) return false;
     // The old contents beyond the image's end are written back as they were,
     // so without them nothing may be written at all.
     if (!SpiReadRange(device, 0, work.span().first(kSpiImageSize))) return false;
+    if (beforeWriting && !beforeWriting(work.span().first(kSpiImageSize))) return false;
     std::memcpy(work.data(), header.data(), FirmwareHeaderSize);
     LoadEmbeddedImage(work.span().first(kSpiImageSize), FirmwareHeaderSize, 0);
     return SpiProgramAndCompare(device, work.span().first(kSpiImageSize));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace vxe {
@@ -36,7 +37,10 @@ uint8_t EraseModeForChunk(uint32_t address, uint32_t& length, uint8_t eraseMode,
 bool SpiProgramAndCompare(const char* device, std::span<const uint8_t> image);
 
 // Programs the embedded image behind `header` (128 bytes) and keeps the old
-// flash contents beyond the image's end.
-bool SpiUpdateImage(const char* device, std::span<const uint8_t> header);
+// flash contents beyond the image's end. `beforeWriting`, when given, sees
+// the 64 KB of old contents as read, before anything is erased, and may put
+// others in their place; false from it stops with nothing written.
+bool SpiUpdateImage(const char* device, std::span<const uint8_t> header,
+                    const std::function<bool(std::span<uint8_t>)>& beforeWriting = {});
 
 }  // namespace vxe

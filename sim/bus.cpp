@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <cstdint>
 #include <random>
 #include <stdexcept>
@@ -28,11 +30,41 @@ std::string BusToken(const Bus* bus) {
 
 }  // namespace
 
+std::optional<int> SignalNamed(std::string_view name) {
+    if (name.starts_with("SIG")) name.remove_prefix(3);
+    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const int number = name.size() <= 3 ? std::stoi(std::string(name)) : 0;
+        return number > 0 && number < NSIG ? std::optional<int>(number) : std::nullopt;
+    }
+#ifndef _WIN32
+    if (name.starts_with("RTMIN")) {
+        std::string_view offset = name.substr(5);
+        int n = 0;
+        if (!offset.empty()) {
+            if (offset.front() != '+' || offset.size() < 2 || offset.size() > 3) return std::nullopt;
+            for (const char c : offset.substr(1)) {
+                if (c < '0' || c > '9') return std::nullopt;
+                n = n * 10 + (c - '0');
+            }
+        }
+        return SIGRTMIN + n <= SIGRTMAX ? std::optional<int>(SIGRTMIN + n) : std::nullopt;
+    }
+    for (int signal = 1; signal < NSIG; ++signal) {
+        const char* abbrev = sigabbrev_np(signal);
+        if (abbrev != nullptr && name == abbrev) return signal;
+    }
+#else
+    if (name == "INT") return SIGINT;
+    if (name == "TERM") return SIGTERM;
+#endif
+    return std::nullopt;
+}
+
 Bridge& Bus::add(std::string path, InterfaceClass cls, DeviceDescription description, bool usbStorage) {
     if (find(path) != nullptr) throw std::invalid_argument("a device with this path is already on the bus: " + path);
     auto bridge = std::make_shared<Bridge>(std::move(description), clock_);
     Bridge& added = *bridge;
-    devices_.push_back(BusDevice{path, cls, usbStorage, true, std::move(bridge), "sim:" + BusToken(this) + ":" + path, std::nullopt});
+    devices_.push_back(BusDevice{path, cls, usbStorage, true, std::move(bridge), "sim:" + BusToken(this) + ":" + path, std::nullopt, std::nullopt});
     notify(BusEvent{BusEventKind::Arrival, std::move(path)});
     return added;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/bridge.h"
@@ -13,6 +14,18 @@
 namespace sim {
 
 enum class InterfaceClass : uint8_t { Disk, CdRom };
+
+// A signal the program is sent just before a command reaches the device: an
+// interruption (or a kill) at a chosen point, for tests that drive the
+// program as its own process.
+struct SignalAt {
+    uint64_t command = 0;
+    int signal = 0;
+};
+
+// A signal by name ("TERM", "SIGTERM", "RTMIN+2") or number; none when there
+// is no such signal.
+std::optional<int> SignalNamed(std::string_view name);
 
 struct BusDevice {
     std::string path;        // the device interface path as enumerated
@@ -26,6 +39,7 @@ struct BusDevice {
     // After this many commands to the bridge the path belongs to another
     // device: the identity changes, the bridge goes on answering.
     std::optional<uint64_t> givenAwayAfter;
+    std::optional<SignalAt> signalAt;
 };
 
 enum class BusEventKind : uint8_t { Arrival, Removal };

@@ -241,6 +241,15 @@ const Key kKeys[] = {
          c.device.faults.stuckBit = StuckBit{static_cast<uint32_t>(NumberIn(c, e, words[0], 0, kMaxFlashSize - 1)),
                                              static_cast<uint8_t>(NumberIn(c, e, words[1], 1, 255))};
      }},
+    {"signal-at", Stage::Override, false, false,
+     [](Context& c, const Entry& e) {
+         const std::vector<std::string_view> words = Words(e.value);
+         if (words.size() != 2) c.fail(e, "expected a command number and a signal");
+         const uint64_t at = NumberIn(c, e, words[0], 0, UINT64_MAX);
+         const std::optional<int> signal = SignalNamed(words[1]);
+         if (!signal) c.fail(e, "no signal \"" + std::string(words[1]) + "\" (a name such as TERM, or a number)");
+         c.device.signalAt = SignalAt{at, *signal};
+     }},
     {"short-read", Stage::Override, false, false,
      [](Context& c, const Entry& e) {
          const std::vector<std::string_view> words = Words(e.value);

@@ -61,6 +61,7 @@ void AddDevicesToBus(Bus& bus, const std::vector<DeviceFile>& files) {
             const fs::path absolute = fs::absolute(file.fileName, absent);
             added->identity = "file:" + (absent ? file.fileName : absolute.lexically_normal().string());
             added->givenAwayAfter = file.givenAwayAfter;
+            added->signalAt = file.signalAt;
         }
         if (file.flashFile.empty()) continue;
         const std::string problem = file.fileName + ":" + std::to_string(file.flashFileLine) + ": flash-file: \"" +

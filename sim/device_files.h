@@ -28,6 +28,7 @@ struct DeviceFile {
     int flashFileLine = 0;  // where the description names it
     bool realTime = false;  // the device's times pass on the wall clock
     std::optional<uint64_t> givenAwayAfter;  // the path names another device after this many commands
+    std::optional<SignalAt> signalAt;        // the program is sent a signal before this command
 };
 
 // A description that cannot be used. The message names the file, the line

@@ -1,6 +1,14 @@
 #include "sim/simulated_platform.h"
 
 #include <algorithm>
+#include <csignal>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 #include "platform/embedded_resources.h"
 
@@ -23,6 +31,25 @@ sim::InterfaceClass BusClass(InterfaceClass cls) {
     return cls == InterfaceClass::CdRom ? sim::InterfaceClass::CdRom : sim::InterfaceClass::Disk;
 }
 
+// To this process, from another one, as a user's kill would send it.
+void SendSignal(int signal) {
+#ifdef _WIN32
+    std::raise(signal);
+#else
+    const pid_t target = ::getpid();
+    const pid_t sender = ::fork();
+    if (sender == 0) {
+        ::kill(target, signal);
+        ::_exit(0);
+    }
+    if (sender > 0) {
+        int status = 0;
+        while (::waitpid(sender, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+#endif
+}
+
 }  // namespace
 
 SimulatedPlatform::SimulatedPlatform(sim::Bus& bus, bool builtInResources) : bus_(bus), builtIn_(builtInResources) {}
@@ -34,6 +61,7 @@ PassThroughResult SimulatedPlatform::passThrough(const PassThroughRequest& reque
     const std::string path(request.path);
     sim::BusDevice* device = bus_.find(path);
     if (device == nullptr || !device->plugged || !device->bridge->present()) return result;
+    if (device->signalAt && device->bridge->commandCount() == device->signalAt->command) SendSignal(device->signalAt->signal);
     const bool held = std::any_of(held_.begin(), held_.end(), [&](const std::string& p) { return SamePath(p, path); });
     if (held && request.openMode == OpenMode::Exclusive) return result;
     result.opened = true;

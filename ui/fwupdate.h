@@ -168,7 +168,7 @@ private:
     // procedure holds the device), held-back signals, the sleep inhibitor,
     // writes only to the device it started on. With `keepHeader` the
     // procedure gets a keeper for the device's old header.
-    bool RunGuarded(const char* device, bool keepHeader, const std::function<void(HeaderKeeper*)>& procedure);
+    bool RunGuarded(const char* device, bool keepHeader, const std::function<bool(HeaderKeeper*)>& procedure);
     void ShowDeviceBusy(const std::string& why);
 
     bool updateRunning_ = false;

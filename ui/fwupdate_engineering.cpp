@@ -80,6 +80,7 @@ void TR84xFwTool::UpdateBtnClick(QObject*) {
         RunGuarded(device.c_str(), false, [&](HeaderKeeper*) {
             RunForFamily(device.c_str(), family, FlashTypeList->currentIndex(), CurrentEngineOptions(), *this,
                          NvramSkip);
+            return false;  // Run keeps nothing of the old flash
         });
         // Run's only report is the status field: it outlasts a postponed refresh.
         resultOnScreen_ = true;

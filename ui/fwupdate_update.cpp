@@ -36,6 +36,7 @@ void TR84xFwTool::EraseButtonClick(QObject*) {
             EngineOptions options = CurrentEngineOptions();
             options.headerKeeper = keeper;
             outcome = RunOneClickUpdate(device.c_str(), chipId, options, *this);
+            return outcome != 0;
         });
     }
     FwUpdatBar->hide();

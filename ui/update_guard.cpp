@@ -8,7 +8,8 @@
 #include <string>
 
 #include "app/device_lock.h"
-#include "app/kept_header.h"
+#include "app/identity_watch.h"
+#include "app/old_flash_keeper.h"
 #include "app/write_guard.h"
 #include "platform/platform.h"
 #include "ui/fwupdate.h"
@@ -16,48 +17,39 @@
 namespace vxe {
 namespace {
 
-// The window offers no header file of its own; it keeps the device's old
-// header and names the file in the debugger output and the status field's tip.
-class WindowHeaderKeeper final : public HeaderKeeper {
-public:
-    WindowHeaderKeeper(std::string device, TR84xFwTool& window) : device_(std::move(device)), window_(window) {}
-
-    bool keep(std::span<const uint8_t, 128> header) override {
-        std::string problem;
-        const std::optional<std::filesystem::path> file = KeepOldHeader(device_, header, problem);
-        if (!file) {
-            // Nothing is written without a way back.
-            CurrentPlatform().debugOutput("The old header could not be kept: " + problem + "\n");
-            window_.StatusEdit->setToolTip(QString::fromLocal8Bit(("The old header could not be kept: " + problem).c_str()));
-            return false;
-        }
-        CurrentPlatform().debugOutput("Old header kept in " + file->string() + "\n");
-        window_.StatusEdit->setToolTip(QString::fromLocal8Bit(("Old header kept in " + file->string()).c_str()));
-        return true;
-    }
-    std::optional<std::array<uint8_t, 128>> fallback() override { return std::nullopt; }
-
-private:
-    std::string device_;
-    TR84xFwTool& window_;
-};
-
 }  // namespace
 
 bool TR84xFwTool::RunGuarded(const char* device, bool keepHeader,
-                             const std::function<void(HeaderKeeper*)>& procedure) {
+                             const std::function<bool(HeaderKeeper*)>& procedure) {
+    // The device is fixed before the procedure's first command.
+    DevicePin pin(device);
     const DeviceLock lock = LockDevice(device);
     if (!lock.held()) {
         ShowDeviceBusy(LockRefusal(lock, device));
         return false;
     }
-    WindowHeaderKeeper keeper(device, *this);
+    // The window offers no file of its own: it keeps the device's old flash,
+    // writes back a cut-off update's, and names the file in the debugger
+    // output and the status field's tip.
+    OldFlashKeeper keeper({device, pin.identity(), "", [&](const std::filesystem::path& file) {
+                               const std::string text = "Old header kept in " + file.string();
+                               CurrentPlatform().debugOutput(text + "\n");
+                               StatusEdit->setToolTip(QString::fromLocal8Bit(text.c_str()));
+                           }});
     int deferred = 0;
+    bool verified = false;
     {
         WriteGuard guard(device);
-        procedure(keepHeader ? &keeper : nullptr);
+        verified = procedure(keepHeader ? &keeper : nullptr);
         deferred = guard.deferredSignal();
         if (guard.deviceChanged()) CurrentPlatform().debugOutput(DeviceChangedNote(device) + "\n");
+        verified = verified && !guard.deviceChanged();
+    }
+    if (keepHeader) keeper.finish(verified);
+    if (!keeper.problem().empty()) {
+        // Nothing is written without a way back, or over a cut-off update.
+        CurrentPlatform().debugOutput(keeper.problem() + "\n");
+        StatusEdit->setToolTip(QString::fromLocal8Bit(keeper.problem().c_str()));
     }
     if (deferred != 0) {
         // The result is shown; then the program ends as the signal asked.

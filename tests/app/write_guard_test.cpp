@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "app/device_lock.h"
-#include "app/identity_guard.h"
+#include "app/identity_watch.h"
 #include "app/interruption_guard.h"
 #include "app/kept_header.h"
 #include "app/sleep_inhibitor.h"
@@ -93,7 +93,7 @@ TEST(SleepInhibitor, WithoutASystemBusTheProcedureGoesOn) {
     unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 
-TEST(IdentityGuard, NothingIsWrittenOnceThePathNamesAnotherDevice) {
+TEST(IdentityWatch, NothingIsWrittenOnceThePathNamesAnotherDevice) {
     SimulatedMachine machine;
     sim::Bridge& bridge = machine.addDisk("enclosure", sim::Vxe720Enclosure());
     const uint16_t chipId = IdentifyChip("enclosure");
@@ -102,7 +102,7 @@ TEST(IdentityGuard, NothingIsWrittenOnceThePathNamesAnotherDevice) {
     int32_t outcome = 1;
     bool changed = false;
     {
-        IdentityGuard guard("enclosure");
+        DevicePin guard("enclosure");
         // The enclosure is pulled after the header read and its node goes to another.
         machine.bus.find("enclosure")->givenAwayAfter = 8;
         outcome = RunOneClickUpdate("enclosure", chipId, EngineOptions{}, sink);
