@@ -27,6 +27,15 @@ function(vxe_mingw_runtime_dlls out)
 endfunction()
 
 set(VXE_QT_DLLS $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>)
+# The style plugin is named after the Windows look it draws; newer Qt
+# versions call it modernwindows.
+set(VXE_QT_STYLE "")
+foreach(plugin Qt6::QWindowsVistaStylePlugin Qt6::QModernWindowsStylePlugin)
+  if(TARGET ${plugin})
+    set(VXE_QT_STYLE $<TARGET_FILE:${plugin}>)
+    break()
+  endif()
+endforeach()
 
 # Copies them into the folder the programs and tests are built in, so that
 # they start there as they do installed (the minimal platform serves the
@@ -34,12 +43,16 @@ set(VXE_QT_DLLS $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Q
 function(vxe_stage_windows_runtime)
   vxe_mingw_runtime_dlls(runtime)
   set(bin ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+  set(style_copy "")
+  if(VXE_QT_STYLE)
+    set(style_copy COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VXE_QT_STYLE} ${bin}/styles)
+  endif()
   add_custom_target(vxe_windows_runtime ALL
     COMMAND ${CMAKE_COMMAND} -E make_directory ${bin}/platforms ${bin}/styles
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VXE_QT_DLLS} ${runtime} ${bin}
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
             $<TARGET_FILE:Qt6::QMinimalIntegrationPlugin> ${bin}/platforms
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> ${bin}/styles
+    ${style_copy}
     COMMENT "Placing Qt and the runtime beside the programs"
     VERBATIM)
 endfunction()
@@ -56,5 +69,7 @@ function(vxe_install_windows_runtime)
 endif()")
   endforeach()
   install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
-  install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+  if(VXE_QT_STYLE)
+    install(FILES ${VXE_QT_STYLE} DESTINATION styles)
+  endif()
 endfunction()

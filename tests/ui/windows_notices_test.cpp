@@ -57,6 +57,7 @@ protected:
     // looks at its messages, here at once.
     static void notify(TR84xFwTool& w, WPARAM code) {
         const HWND window = reinterpret_cast<HWND>(w.winId());
+        ASSERT_TRUE(IsWindow(window)) << "no window handle: under wine the windows platform needs DISPLAY";
         std::atomic<bool> answered{false};
         std::thread system([&] {
             DEV_BROADCAST_DEVICEINTERFACE_W record{};
