@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/identity_watch.h"
+#include "app/write_guard.h"
 #include "chip/chip_identification.h"
 #include "device/device_enumeration.h"
 #include "device/vendor_commands.h"
@@ -36,9 +37,15 @@ DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
     // The name of the last device that answered INQUIRY stays for the next
     // one that does not.
     char name[kNameLength] = {};
-    std::vector<int32_t> listedFromSlot;
+    // The listed devices' locks last to their second attach below.
+    std::vector<DeviceLock> listedLocks;
     for (int32_t slot = 0; slot < result.deviceCount; ++slot) {
         char* path = slots[slot].data();
+        DeviceLock lock = LockDevice(path);
+        if (!lock.held()) {
+            result.busy.push_back({path, slot, LockRefusal(lock, path)});
+            continue;
+        }
         // What the device is before the pass first speaks to it: a procedure
         // on its row later writes only to that device.
         const DevicePin pin(path);
@@ -61,11 +68,12 @@ DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
         }
         result.items.push_back(kItemPrefix + std::string(name, strnlen(name, kNameLength)));
         result.identities.push_back(pin.identity());
-        listedFromSlot.push_back(slot);
+        result.listedSlots.push_back(slot);
+        listedLocks.push_back(std::move(lock));
     }
 
-    for (size_t row = 0; row < listedFromSlot.size(); ++row) {
-        if (listedFromSlot[row] < diskCount) continue;
+    for (size_t row = 0; row < result.listedSlots.size(); ++row) {
+        if (result.listedSlots[row] < diskCount) continue;
         table[row].DetachAtExit = 1;
         const DevicePin pin(table[row].DevicePath, result.identities[row]);
         HostAttach(table[row].DevicePath);

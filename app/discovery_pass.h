@@ -23,6 +23,14 @@ struct ListedDevice {
     std::string item;
 };
 
+// A candidate the pass passed over because another procedure holds its lock:
+// it was sent nothing, so what it is stays unknown.
+struct BusyDevice {
+    std::string path;
+    int32_t slot = 0;     // its place among the candidates
+    std::string reason;   // LockRefusal's text
+};
+
 struct DiscoveryResult {
     int32_t deviceCount = 0;          // candidate paths, disk and CD-ROM class
     std::vector<std::string> items;   // "<<USB>> " and the name, one per listed row
@@ -33,8 +41,14 @@ struct DiscoveryResult {
     // The target devices left out because their flash holds the firmware,
     // in the order found (the window shows none of them).
     std::vector<ListedDevice> current;
+    // The candidate slot each listed row came from.
+    std::vector<int32_t> listedSlots;
+    std::vector<BusyDevice> busy;
 };
 
+// Each candidate is talked to only under its device lock, held from its first
+// command to the end of the pass; a candidate whose lock another procedure
+// holds is passed over (in `busy`) without a command.
 DiscoveryResult RunDiscoveryPass(DeviceTableRows& table);
 
 }  // namespace vxe

@@ -13,17 +13,21 @@ std::string DeviceChangedBeforeNote(std::string_view device) {
 }
 
 DeviceLock LockDevice(const char* device) {
-    std::string identity = CurrentPlatform().deviceIdentity(device);
+    Platform& platform = CurrentPlatform();
+    std::string identity = platform.deviceIdentity(device);
     if (identity.empty() && device != nullptr) identity = device;
-    return DeviceLock::TryAcquire(identity);
+    DeviceLock lock = DeviceLock::TryAcquire(identity);
+    if (!lock.held()) return lock;
+    if (std::string problem = platform.refreshDevice(device); !problem.empty()) lock.refuse(std::move(problem));
+    return lock;
 }
 
-std::string LockRefusal(const DeviceLock& lock, std::string_view device) {
+std::string LockRefusal(const DeviceLock& lock, std::string_view device, std::string_view sent) {
     if (lock.outcome() == DeviceLock::Outcome::Busy) {
-        return "another procedure is working on " + std::string(device) + " (lock " + lock.file().string() +
-               "); nothing was sent";
+        return "another procedure is working on " + std::string(device) + " (lock " + lock.name() + "); " +
+               std::string(sent);
     }
-    return "cannot lock " + std::string(device) + " (" + lock.problem() + "); nothing was sent";
+    return "cannot use " + std::string(device) + ": " + lock.problem() + "; " + std::string(sent);
 }
 
 }  // namespace vxe

@@ -21,7 +21,10 @@ public:
     explicit WriteGuard(const char* device) : pin_(device) { pin_.beginWriting(); }
 
     int deferredSignal() const { return interruption_.deferredSignal(); }
-    bool deviceChanged() const { return pin_.deviceChanged(); }
+    // A write was held back, or the path names another device now: then the
+    // reads of the verify may have come from that one, so they prove
+    // nothing. Asked once the procedure has ended.
+    bool deviceChanged() { return pin_.deviceChanged() || !pin_.stillSameDevice(); }
 
 private:
     InterruptionGuard interruption_;
@@ -36,10 +39,15 @@ std::string DeviceChangedNote(std::string_view device);
 std::string DeviceChangedBeforeNote(std::string_view device);
 
 // The lock for a device, keyed by what the platform calls its identity (the
-// path when the device does not answer). No command is sent.
+// path when the device does not answer). No command is sent. Once it is
+// held the platform refreshes what it keeps of the device; a device it
+// cannot refresh is not locked (`Unavailable`, with the reason).
 DeviceLock LockDevice(const char* device);
 
-// "another procedure is working on /dev/sg2 (lock /run/lock/...); nothing was sent"
-std::string LockRefusal(const DeviceLock& lock, std::string_view device);
+// "another procedure is working on /dev/sg2 (lock @vxe-fwupdate/sg2-...);
+// nothing was sent". `sent` says what had gone to the device before, when
+// something had (the device pass's commands).
+std::string LockRefusal(const DeviceLock& lock, std::string_view device,
+                        std::string_view sent = "nothing was sent");
 
 }  // namespace vxe

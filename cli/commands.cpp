@@ -29,8 +29,13 @@ int CommandIo::fail(const Invocation& invocation, int status, std::string_view t
     return status;
 }
 
-int CommandIo::noSuchDevice(const Invocation& invocation) const {
-    if (DeviceIndex(invocation.device)) {
+int CommandIo::noSuchDevice(const Invocation& invocation, const DiscoverySession* session) const {
+    if (const std::optional<size_t> index = DeviceIndex(invocation.device)) {
+        if (session != nullptr) {
+            if (std::string uncertain = session->uncertainIndex(*index); !uncertain.empty()) {
+                return fail(invocation, kExitFailed, uncertain);
+            }
+        }
         return fail(invocation, kExitNoDevice,
                     "no device " + invocation.device + " in the list (see fwupdate-cli list)");
     }

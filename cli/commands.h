@@ -15,6 +15,8 @@
 
 namespace vxe::cli {
 
+class DiscoverySession;
+
 struct CommandIo {
     std::ostream& out;
     std::ostream& err;
@@ -23,7 +25,9 @@ struct CommandIo {
 
     // "fwupdate-cli: update: ..." on the error stream.
     int fail(const Invocation& invocation, int status, std::string_view message) const;
-    int noSuchDevice(const Invocation& invocation) const;
+    // No device for DEVICE; `session`, when the device pass ran, can tell
+    // an index that a busy device made uncertain.
+    int noSuchDevice(const Invocation& invocation, const DiscoverySession* session = nullptr) const;
 };
 
 int ListCommand(const Invocation& invocation, const CommandIo& io);

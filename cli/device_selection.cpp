@@ -4,7 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "app/write_guard.h"
 #include "cli/arguments.h"
+#include "cli/output.h"
 #include "device/device_enumeration.h"
 #include "device/vendor_commands.h"
 
@@ -25,14 +27,34 @@ DiscoverySession::DiscoverySession() : result_(RunDiscoveryPass(table_)) {}
 DiscoverySession::~DiscoverySession() {
     const size_t rows = std::min<size_t>(static_cast<size_t>(std::max(result_.deviceCount, 0)), table_.size());
     for (size_t i = 0; i < rows; ++i) {
-        if (table_[i].DetachAtExit != 0) HostDetach(table_[i].DevicePath);
+        if (table_[i].DetachAtExit == 0) continue;
+        // A device another procedure took meanwhile keeps its attach.
+        const DeviceLock lock = LockDevice(table_[i].DevicePath);
+        if (lock.held()) HostDetach(table_[i].DevicePath);
     }
+}
+
+std::string DiscoverySession::uncertainIndex(size_t index) const {
+    const std::vector<BusyDevice>& busy = result_.busy;
+    if (busy.empty()) return {};
+    // Only a device passed over before the row can have moved it.
+    if (index < listed() && busy.front().slot > result_.listedSlots[index]) return {};
+    const std::string named = Printable(busy.front().path) +
+                              (busy.size() > 1 ? " and " + std::to_string(busy.size() - 1) + " more" : "");
+    const auto others = static_cast<size_t>(std::max(result_.deviceCount, 0)) - busy.size();
+    return named + (busy.size() > 1 ? " are" : " is") + " busy (another procedure is working on " +
+           (busy.size() > 1 ? "them" : "it") + ") and passed over, so device " + std::to_string(index) +
+           " may not be the one the list showed: name the device by its path (see fwupdate-cli list); " +
+           (others == 0 ? std::string("nothing was sent")
+                        : "only the device pass's reads and attach commands were sent, to the " +
+                              std::to_string(others) + " other device" + (others == 1 ? "" : "s") +
+                              ", nothing to " + named);
 }
 
 std::optional<std::string> SelectDevice(const std::string& device, std::optional<DiscoverySession>& session) {
     if (const std::optional<size_t> index = DeviceIndex(device)) {
         session.emplace();
-        if (*index >= session->listed()) return std::nullopt;
+        if (*index >= session->listed() || !session->uncertainIndex(*index).empty()) return std::nullopt;
         return std::string(session->row(*index).DevicePath);
     }
     // The same candidates a refresh sees, without sending anything.

@@ -1,6 +1,7 @@
 // Which device DEVICE names. A list index needs the refresh's device pass,
 // which sends the attach commands as the window does; the session ends as the
-// window's life does, by detaching the devices the pass marked for it.
+// window's life does, by detaching the devices the pass marked for it (each
+// under its device lock: one another procedure holds is left alone).
 #pragma once
 
 #include <cstddef>
@@ -22,6 +23,10 @@ public:
     const DiscoveryResult& result() const { return result_; }
     size_t listed() const { return result_.items.size(); }
     const DeviceEntry& row(size_t index) const { return table_[index]; }
+    // Why list index `index` cannot be trusted to name the device a user saw
+    // there: a device before it was passed over as busy, so the rows may have
+    // moved. Empty when the index is sure.
+    std::string uncertainIndex(size_t index) const;
 
 private:
     DeviceTableRows table_{};
@@ -31,7 +36,8 @@ private:
 // The device path for DEVICE: a row of the pass (which `session` then holds)
 // or one of the machine's candidate paths, compared without regard to ASCII
 // case and given back in lower case, as the device table keeps paths. None
-// when there is no such device.
+// when there is no such device, or when the index is uncertain (see
+// DiscoverySession::uncertainIndex).
 std::optional<std::string> SelectDevice(const std::string& device, std::optional<DiscoverySession>& session);
 
 // What the device pass found the device at `path` to be, when a pass ran and

@@ -53,7 +53,8 @@ void Run(DeviceUpdate& update, const DeviceUpdateSettings& settings) {
     if (settings.lockDevice) {
         lock = LockDevice(update.path.c_str());
         if (!lock.held()) {
-            update.error = LockRefusal(lock, Printable(update.path));
+            update.busy = lock.outcome() == DeviceLock::Outcome::Busy;
+            update.error = LockRefusal(lock, Printable(update.path), kSentByDevicePass);
             return;
         }
     }
@@ -160,7 +161,7 @@ const char* UpdateStateName(UpdateState state) {
     return "failed";
 }
 
-JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update) {
+JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update, bool inBatch) {
     object.addString("device", update.path)
         .addNumber("chipId", update.readout.chipId)
         .addString("chipIdHex", HexWord(update.readout.chipId))
@@ -176,6 +177,7 @@ JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update) {
         .addString("result", update.resultText)
         .addBool("success", update.state == UpdateState::Updated)
         .addJson("messages", NoticesJson(update.notices));
+    if (inBatch) object.addBool("busy", update.busy);
     if (!update.error.empty()) AddError(object, update.error, update.exitStatus);
     return object;
 }

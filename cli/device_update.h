@@ -38,6 +38,7 @@ struct DeviceUpdate {
     std::string recoveredFrom;    // the kept old flash of a cut-off update written again; empty: none
     GuardedRun guarded;           // what the write guard saw
     std::vector<std::string> notes;  // what came between: another device, a signal
+    bool busy = false;            // another procedure held the device; nothing more was sent
 };
 
 struct DeviceUpdateSettings {
@@ -67,7 +68,8 @@ DeviceUpdate UpdateDevice(const std::string& path, const DeviceUpdateSettings& s
 const char* UpdateStateName(UpdateState state);
 
 // The device's part of a report: members for JSON, lines for the terminal.
-JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update);
+// `inBatch`: one device of `update --all`, which may have been busy.
+JsonObject& AddDeviceUpdate(JsonObject& object, const DeviceUpdate& update, bool inBatch = false);
 void PrintDeviceUpdate(std::ostream& out, const DeviceUpdate& update);
 
 }  // namespace vxe::cli

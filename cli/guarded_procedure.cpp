@@ -8,10 +8,12 @@
 namespace vxe::cli {
 
 std::optional<int> RefuseUnlessLocked(const Invocation& invocation, const CommandIo& io, const std::string& device,
-                                      DeviceLock& lock) {
+                                      DeviceLock& lock, bool afterDevicePass) {
     lock = LockDevice(device.c_str());
     if (lock.held()) return std::nullopt;
-    return io.fail(invocation, kExitFailed, LockRefusal(lock, Printable(device)));
+    return io.fail(invocation, kExitFailed,
+                   afterDevicePass ? LockRefusal(lock, Printable(device), kSentByDevicePass)
+                                   : LockRefusal(lock, Printable(device)));
 }
 
 GuardedRun RunWriteGuarded(const std::string& device, const std::function<void()>& writeFlash) {

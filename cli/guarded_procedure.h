@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/device_lock.h"
@@ -18,8 +19,15 @@ struct CommandIo;
 struct Invocation;
 
 // The device lock, or the exit status of the refusal (already reported).
+// `afterDevicePass`: the device pass has talked to the device before, which
+// the refusal says.
 std::optional<int> RefuseUnlessLocked(const Invocation& invocation, const CommandIo& io, const std::string& device,
-                                      DeviceLock& lock);
+                                      DeviceLock& lock, bool afterDevicePass = false);
+
+// What a refusal after the device pass says was sent.
+inline constexpr std::string_view kSentByDevicePass =
+    "only the device pass's reads and attach commands had been sent to it, before the other procedure took it; "
+    "nothing since";
 
 struct GuardedRun {
     bool wrote = false;         // the writing part ran

@@ -40,10 +40,11 @@ COMMON OPTIONS
                    file system gave it; only quote, backslash and control
                    characters are escaped, and a byte that is not UTF-8 is
                    written as U+FFFD. The error line still goes to standard
-                   error. See docs/cli-json.md.
+                   error. See )" VXE_DOC_DIR R"(/cli-json.md.
     --bus DIR      Work on simulated devices described by the *.device files
                    in DIR instead of the machine's devices (see
-                   docs/simulated-devices.md). Simulated time passes at once.
+                   )" VXE_DOC_DIR R"(/simulated-devices.md).
+                   Simulated time passes at once.
                    DIR/images/NAME.bin (FW849, FW652A, FW652B) are images
                    the simulated program carries for the update engines;
                    they must fit a chip that uses them (exit 2 if not).

@@ -5,6 +5,7 @@
 #include "chip/chip_readout.h"
 #include "cli/commands.h"
 #include "cli/device_selection.h"
+#include "cli/guarded_procedure.h"
 #include "cli/output.h"
 #include "app/discovery_pass.h"
 #include "app/run_dispatch.h"
@@ -31,8 +32,12 @@ std::string OneClickText(const std::optional<bool>& needed, const std::string& d
 // What the window's readout shows for the device, read afresh.
 int InfoCommand(const Invocation& invocation, const CommandIo& io) {
     std::optional<DiscoverySession> session;
+    DeviceLock lock;  // reads only, but never in the middle of another procedure
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
-    if (!path) return io.noSuchDevice(invocation);
+    if (!path) return io.noSuchDevice(invocation, session ? &*session : nullptr);
+    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock, session.has_value())) {
+        return *refused;
+    }
 
     const ChipReadout readout = ReadChipStatus(path->c_str(), false, "");
     const uint8_t family = ChipFamilyOf(readout.chipId);

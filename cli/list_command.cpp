@@ -39,6 +39,7 @@ int ListCommand(const Invocation& invocation, const CommandIo& io) {
                                   .addString("name", found.items[i])
                                   .addBool("detachAtExit", session.row(i).DetachAtExit != 0)
                                   .addBool("needsUpdate", true)
+                                  .addBool("busy", false)
                                   .str());
         }
         // Left out of the window's list: nothing to do for them.
@@ -49,6 +50,19 @@ int ListCommand(const Invocation& invocation, const CommandIo& io) {
                                   .addString("name", device.item)
                                   .addBool("detachAtExit", false)
                                   .addBool("needsUpdate", false)
+                                  .addBool("busy", false)
+                                  .str());
+        }
+        // Passed over: another procedure holds them, so what they are is unknown.
+        for (const BusyDevice& device : found.busy) {
+            devices.push_back(JsonObject()
+                                  .addNull("index")
+                                  .addString("path", device.path)
+                                  .addString("name", "")
+                                  .addBool("detachAtExit", false)
+                                  .addNull("needsUpdate")
+                                  .addBool("busy", true)
+                                  .addString("reason", device.reason)
                                   .str());
         }
         io.out << JsonDocument("list")
@@ -69,6 +83,9 @@ int ListCommand(const Invocation& invocation, const CommandIo& io) {
     }
     for (const ListedDevice& device : found.current) {
         io.out << "-\t" << PrintablePath(device.path) << '\t' << Printable(device.item) << "\tcurrent\n";
+    }
+    for (const BusyDevice& device : found.busy) {
+        io.out << "-\t" << PrintablePath(device.path) << "\t-\tbusy\t" << Printable(device.reason) << '\n';
     }
     io.out << "candidates: " << found.deviceCount << '\n';
     if (beyond > 0) {

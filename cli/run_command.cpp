@@ -39,15 +39,18 @@ bool EndedInSuccess(RunProcedure procedure, const EngineOptions& options, std::s
 // Run on the engineering panel with "RD Version" ticked: the procedure of
 // the device's family, with the panel's options.
 int RunCommand(const Invocation& invocation, const CommandIo& io) {
-    // Declared first so that it is let go last, after the session's detach.
-    DeviceLock lock;
+    // The pin outlives the session, whose detach it checks too; the lock is
+    // let go before that detach, which takes each device's lock itself.
     std::optional<DevicePin> pin;
     std::optional<DiscoverySession> session;
+    DeviceLock lock;
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
-    if (!path) return io.noSuchDevice(invocation);
+    if (!path) return io.noSuchDevice(invocation, session ? &*session : nullptr);
     // The device is fixed before the procedure's first command.
     pin.emplace(path->c_str(), PassIdentity(session, *path));
-    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock)) return *refused;
+    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock, session.has_value())) {
+        return *refused;
+    }
     if (!pin->stillSameDevice()) return io.fail(invocation, kExitFailed, DeviceChangedBeforeNote(Printable(*path)));
 
     const ChipReadout readout = ReadChipStatus(path->c_str(), false, "");

@@ -78,7 +78,7 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
         paths.insert(paths.end(), current.begin(), current.end());
         identities.resize(paths.size());
     }
-    if (paths.empty() && current.empty()) {
+    if (paths.empty() && current.empty() && found.busy.empty()) {
         return io.fail(invocation, kExitNoDevice, "no VXE720 enclosure found (see fwupdate-cli list)");
     }
 
@@ -99,6 +99,14 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
         UpdateDevices(paths, identities, invocation.jobs, settings);
     // Devices a held-back signal kept from starting are left out of the report.
     std::erase_if(updates, [](const DeviceUpdate& u) { return u.path.empty(); });
+    // Another procedure's devices were sent nothing: not updated, so not a success.
+    for (const BusyDevice& device : found.busy) {
+        DeviceUpdate passedOver;
+        passedOver.path = device.path;
+        passedOver.busy = true;
+        passedOver.error = device.reason;
+        updates.push_back(passedOver);
+    }
     if (!invocation.force) {
         for (const std::string& path : current) {
             DeviceUpdate skipped;
@@ -130,7 +138,7 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
         std::vector<std::string> devices;
         for (const DeviceUpdate& u : updates) {
             JsonObject device;
-            devices.push_back(AddDeviceUpdate(device, u).str());
+            devices.push_back(AddDeviceUpdate(device, u, true).str());
         }
         JsonObject document = JsonDocument("update");
         document.addBool("all", true)
@@ -162,16 +170,19 @@ int UpdateAll(const Invocation& invocation, const CommandIo& io) {
 int UpdateCommand(const Invocation& invocation, const CommandIo& io) {
     if (invocation.all) return UpdateAll(invocation, io);
 
-    // Declared first so that it is let go last, after the session's detach.
-    DeviceLock lock;
+    // The pin outlives the session, whose detach it checks too; the lock is
+    // let go before that detach, which takes each device's lock itself.
     std::optional<DevicePin> pin;
     std::optional<DiscoverySession> session;
+    DeviceLock lock;
     const std::optional<std::string> path = SelectDevice(invocation.device, session);
-    if (!path) return io.noSuchDevice(invocation);
+    if (!path) return io.noSuchDevice(invocation, session ? &*session : nullptr);
     // The device is fixed before the procedure's first command; the question
     // is asked inside that span.
     pin.emplace(path->c_str(), PassIdentity(session, *path));
-    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock)) return *refused;
+    if (const std::optional<int> refused = RefuseUnlessLocked(invocation, io, *path, lock, session.has_value())) {
+        return *refused;
+    }
     if (!pin->stillSameDevice()) return io.fail(invocation, kExitFailed, DeviceChangedBeforeNote(Printable(*path)));
 
     DeviceUpdateSettings settings;

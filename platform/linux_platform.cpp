@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -97,13 +100,26 @@ std::string LinuxPlatform::deviceIdentity(const char* path) {
     if (path == nullptr) return {};
     const std::string_view node(path);
     constexpr std::string_view kSgPrefix = "/dev/sg";
-    if (!node.starts_with(kSgPrefix)) return std::string(node);
-    const std::string link = sysfsRoot_ + "/class/scsi_generic/" + std::string(node.substr(5)) + "/device";
-    char* resolved = ::realpath(link.c_str(), nullptr);
-    if (resolved == nullptr) return {};
-    std::string identity(resolved);
-    std::free(resolved);
-    return identity;
+    const std::string_view number = node.substr(std::min(node.size(), kSgPrefix.size()));
+    std::string link;
+    if (node.starts_with(kSgPrefix) && !number.empty() &&
+        number.find_first_not_of("0123456789") == std::string_view::npos) {
+        // The kernel's own name: its class link is enough (this runs before
+        // every write of a procedure).
+        link = sysfsRoot_ + "/class/scsi_generic/sg" + std::string(number);
+    } else {
+        // A link to the node, or a node made elsewhere: what counts is the
+        // device number, which sysfs links to the same place.
+        struct stat status {};
+        if (::stat(path, &status) != 0) return {};
+        if (!S_ISCHR(status.st_mode)) return std::string(node);
+        link = sysfsRoot_ + "/dev/char/" + std::to_string(major(status.st_rdev)) + ":" +
+               std::to_string(minor(status.st_rdev));
+    }
+    std::array<char, 4096> target{};
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    if (length <= 0 || static_cast<size_t>(length) >= target.size()) return {};
+    return std::string(target.data(), static_cast<size_t>(length));
 }
 
 void LinuxPlatform::sleepMs(uint32_t milliseconds) {

@@ -22,7 +22,11 @@ public:
     PassThroughResult passThrough(const PassThroughRequest& request) override;
     std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override;
     uint32_t maxTransferLength(const char* path) override;
-    // The sysfs device an sg node belongs to (its device link resolved).
+    // Where the sg node sits in the sysfs device tree, as its class link
+    // names it ("../../devices/.../3:0:0:0/scsi_generic/sg2"): the same text
+    // for every name of the node. /dev/sgN costs one readlink; another name
+    // a stat and the link of its device number. Empty when the node is gone;
+    // a path that is no device node comes back as it is.
     std::string deviceIdentity(const char* path) override;
     void sleepMs(uint32_t milliseconds) override;
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override;

@@ -77,6 +77,16 @@ public:
     // A platform that cannot tell devices apart returns the path itself.
     virtual std::string deviceIdentity(const char* path) { return path == nullptr ? std::string() : path; }
 
+    // The caller now holds the device's lock: until it lets go, no other
+    // procedure sends the device anything. A platform that keeps a copy of
+    // what the device stores (the simulated bus's flash files) takes it
+    // afresh here, since another process may have changed it meanwhile.
+    // Empty, or why the device cannot be used.
+    virtual std::string refreshDevice(const char* path) {
+        (void)path;
+        return {};
+    }
+
     virtual void sleepMs(uint32_t milliseconds) = 0;
 
     // A resource built into the program; an empty span when there is none.

@@ -29,6 +29,7 @@ public:
     std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override { return inner_.enumerateInterfaces(cls); }
     uint32_t maxTransferLength(const char* path) override { return inner_.maxTransferLength(path); }
     std::string deviceIdentity(const char* path) override { return inner_.deviceIdentity(path); }
+    std::string refreshDevice(const char* path) override { return inner_.refreshDevice(path); }
     void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override {
         return inner_.findResource(name, type);

@@ -56,16 +56,35 @@ void Bridge::fillFlash(uint8_t value) {
 bool Bridge::attachFlashFile(const std::string& path) {
     std::fill(flash_.begin(), flash_.end(), 0xFF);
     flashFile_.clear();
-    std::error_code ec;
-    if (std::filesystem::exists(path, ec)) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return false;
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad() || bytes.size() != flash_.size()) return false;
-        std::copy(bytes.begin(), bytes.end(), flash_.begin());
+    if (!readFlashFile(path).empty()) {
+        std::fill(flash_.begin(), flash_.end(), 0xFF);
+        return false;
     }
     flashFile_ = path;
     return true;
+}
+
+std::string Bridge::reloadFlashFile() { return flashFile_.empty() ? std::string() : readFlashFile(flashFile_); }
+
+std::string Bridge::readFlashFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found) {
+        std::fill(flash_.begin(), flash_.end(), 0xFF);
+        return {};
+    }
+    const std::string named = "\"" + path + "\" ";
+    if (status.type() != fs::file_type::regular) return named + "is not a regular file";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return named + "cannot be read";
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return named + "cannot be read";
+    if (bytes.size() != flash_.size()) {
+        return named + "holds " + std::to_string(bytes.size()) + " bytes, the flash " + std::to_string(flash_.size());
+    }
+    std::copy(bytes.begin(), bytes.end(), flash_.begin());
+    return {};
 }
 
 // Written to a file of its own beside the target and renamed over it, so

@@ -131,6 +131,10 @@ public:
     // erased and nothing attached, when the file cannot be read or does not
     // hold exactly the flash's size.
     bool attachFlashFile(const std::string& path);
+    // Reads the attached file again, as another process may have changed it
+    // (a file that went is an erased flash). Empty, or why it cannot be
+    // used; the flash is then left as it was. Nothing attached: nothing to do.
+    std::string reloadFlashFile();
     // Why the flash could not be written back to its file the first time
     // that failed; empty while every save succeeded.
     const std::string& flashFileProblem() const { return flashFileProblem_; }
@@ -166,6 +170,7 @@ private:
     std::string flashFileProblem_;
 
     bool saveFlashFile();
+    std::string readFlashFile(const std::string& path);
 
     friend struct Impl;
 };

@@ -1,6 +1,7 @@
 #include "sim/bus.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -17,18 +18,21 @@ bool SamePath(const std::string& a, const std::string& b) {
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-// Buses built in code are private to their process: their devices' identities
-// (which key the device locks) must not meet another process's.
-std::string BusToken(const Bus* bus) {
+}  // namespace
+
+// Buses built in code are private to their process, and each bus to itself:
+// their devices' identities (which key the device locks and find a cut-off
+// update's kept flash) must meet no other process's, nor a later bus's that
+// happens to be built where an earlier one was.
+std::string NewBusToken() {
     static const std::string process = [] {
         std::random_device random;
         const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
         return std::to_string(random()) + "-" + std::to_string(now);
     }();
-    return process + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(bus));
+    static std::atomic<uint64_t> buses{0};
+    return process + "-" + std::to_string(++buses);
 }
-
-}  // namespace
 
 std::optional<int> SignalNamed(std::string_view name) {
     if (name.starts_with("SIG")) name.remove_prefix(3);
@@ -37,18 +41,24 @@ std::optional<int> SignalNamed(std::string_view name) {
         return number > 0 && number < NSIG ? std::optional<int>(number) : std::nullopt;
     }
 #ifndef _WIN32
-    if (name.starts_with("RTMIN")) {
-        std::string_view offset = name.substr(5);
+    // RTMIN+n and RTMAX-n.
+    for (const bool fromTop : {false, true}) {
+        const std::string_view base = fromTop ? "RTMAX" : "RTMIN";
+        if (!name.starts_with(base)) continue;
+        const std::string_view offset = name.substr(base.size());
         int n = 0;
         if (!offset.empty()) {
-            if (offset.front() != '+' || offset.size() < 2 || offset.size() > 3) return std::nullopt;
+            if (offset.front() != (fromTop ? '-' : '+') || offset.size() < 2 || offset.size() > 3) return std::nullopt;
             for (const char c : offset.substr(1)) {
                 if (c < '0' || c > '9') return std::nullopt;
                 n = n * 10 + (c - '0');
             }
         }
-        return SIGRTMIN + n <= SIGRTMAX ? std::optional<int>(SIGRTMIN + n) : std::nullopt;
+        const int signal = fromTop ? SIGRTMAX - n : SIGRTMIN + n;
+        return signal >= SIGRTMIN && signal <= SIGRTMAX ? std::optional<int>(signal) : std::nullopt;
     }
+    if (name == "IO") return SIGIO;  // the C library calls it POLL
+    if (name == "IOT") return SIGABRT;
     for (int signal = 1; signal < NSIG; ++signal) {
         const char* abbrev = sigabbrev_np(signal);
         if (abbrev != nullptr && name == abbrev) return signal;
@@ -64,7 +74,7 @@ Bridge& Bus::add(std::string path, InterfaceClass cls, DeviceDescription descrip
     if (find(path) != nullptr) throw std::invalid_argument("a device with this path is already on the bus: " + path);
     auto bridge = std::make_shared<Bridge>(std::move(description), clock_);
     Bridge& added = *bridge;
-    devices_.push_back(BusDevice{path, cls, usbStorage, true, std::move(bridge), "sim:" + BusToken(this) + ":" + path, std::nullopt, std::nullopt});
+    devices_.push_back(BusDevice{path, cls, usbStorage, true, std::move(bridge), "sim:" + token_ + ":" + path, std::nullopt, std::nullopt});
     notify(BusEvent{BusEventKind::Arrival, std::move(path)});
     return added;
 }

@@ -48,6 +48,9 @@ struct BusEvent {
     std::string path;
 };
 
+// A name no other bus of any process has.
+std::string NewBusToken();
+
 class Bus {
 public:
     explicit Bus(Clock& clock) : clock_(clock) {}
@@ -82,6 +85,7 @@ public:
     void addListener(std::function<void(const BusEvent&)> listener);
 
 private:
+    const std::string token_ = NewBusToken();
     void notify(const BusEvent& event);
 
     Clock& clock_;

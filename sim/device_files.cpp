@@ -16,6 +16,22 @@ bool SamePath(const std::string& a, const std::string& b) {
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
+// The file itself, whatever links or dots lead to it (a file that does not
+// exist yet: its folder's).
+std::string Canonical(const std::string& name) {
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(name, ec), ec);
+    std::string text = ec ? fs::absolute(name, ec).lexically_normal().string() : canonical.string();
+#ifdef _WIN32
+    // Windows' file names are the same in any case.
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + ('a' - 'A')) : ch; });
+#endif
+    return text;
+}
+
+bool SameFile(const std::string& a, const std::string& b) { return a == b || Canonical(a) == Canonical(b); }
+
 }  // namespace
 
 std::vector<DeviceFile> LoadDeviceDirectory(const std::string& directory) {
@@ -39,7 +55,8 @@ std::vector<DeviceFile> LoadDeviceDirectory(const std::string& directory) {
                 throw DeviceFileError(file.fileName + ": path: \"" + file.path + "\" is already the path of " +
                                       earlier.fileName);
             }
-            if (!file.flashFile.empty() && earlier.flashFile == file.flashFile) {
+            if (!file.flashFile.empty() && !earlier.flashFile.empty() &&
+                SameFile(earlier.flashFile, file.flashFile)) {
                 throw DeviceFileError(file.fileName + ": flash-file: already the flash of " + earlier.fileName);
             }
         }
@@ -57,9 +74,9 @@ void AddDevicesToBus(Bus& bus, const std::vector<DeviceFile>& files) {
         Bridge& bridge = bus.add(file.path, file.interfaceClass, file.description, file.usbStorage);
         bridge.faults() = file.faults;
         if (BusDevice* added = bus.find(file.path)) {
-            std::error_code absent;
-            const fs::path absolute = fs::absolute(file.fileName, absent);
-            added->identity = "file:" + (absent ? file.fileName : absolute.lexically_normal().string());
+            // Every name of the description (a link to it or to its folder)
+            // is the same device, and takes the same lock.
+            added->identity = "file:" + Canonical(file.fileName);
             added->givenAwayAfter = file.givenAwayAfter;
             added->signalAt = file.signalAt;
         }

@@ -51,10 +51,11 @@ DeviceFile ParseDeviceFile(std::string_view text, const std::string& fileName, c
 std::vector<DeviceFile> LoadDeviceDirectory(const std::string& directory);
 
 // Puts the devices on the bus in the given order and attaches their flash
-// files (read now, written back after every command that changes the flash;
-// a missing file is an erased flash, created on the first change). A flash
-// file that cannot be read or does not hold exactly the flash's size throws
-// DeviceFileError. Each device's identity is its description file.
+// files (read now and again whenever a procedure takes the device's lock,
+// written back after every command that changes the flash; a missing file is
+// an erased flash, created on the first change). A flash file that cannot be
+// read or does not hold exactly the flash's size throws DeviceFileError.
+// Each device's identity is its description file's canonical path.
 void AddDevicesToBus(Bus& bus, const std::vector<DeviceFile>& files);
 
 // True when a device asks for the wall clock: the whole bus then runs on it.

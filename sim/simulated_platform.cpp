@@ -39,6 +39,9 @@ void SendSignal(int signal) {
     const pid_t target = ::getpid();
     const pid_t sender = ::fork();
     if (sender == 0) {
+        // Holding none of this process's files (its device lock among them),
+        // so that a kill frees them at once.
+        ::close_range(3, ~0U, 0);
         ::kill(target, signal);
         ::_exit(0);
     }
@@ -100,6 +103,7 @@ PassThroughResult SimulatedPlatform::passThrough(const PassThroughRequest& reque
 }
 
 std::string SimulatedPlatform::deviceIdentity(const char* path) {
+    const std::lock_guard lock(mutex_);
     if (path == nullptr) return {};
     const sim::BusDevice* device = bus_.find(path);
     if (device == nullptr || !device->plugged || !device->bridge->present()) return {};
@@ -107,6 +111,15 @@ std::string SimulatedPlatform::deviceIdentity(const char* path) {
         return device->identity + "+another";
     }
     return device->identity;
+}
+
+std::string SimulatedPlatform::refreshDevice(const char* path) {
+    const std::lock_guard lock(mutex_);
+    if (path == nullptr) return {};
+    sim::BusDevice* device = bus_.find(path);
+    if (device == nullptr) return {};
+    std::string problem = device->bridge->reloadFlashFile();
+    return problem.empty() ? problem : device->path + ": flash-file: " + problem;
 }
 
 uint32_t SimulatedPlatform::maxTransferLength(const char* path) {

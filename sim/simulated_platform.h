@@ -33,6 +33,9 @@ public:
     std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override;
     uint32_t maxTransferLength(const char* path) override;
     std::string deviceIdentity(const char* path) override;
+    // A device whose flash lives in a file reads it again: another process
+    // may have written it while this one did not hold the device.
+    std::string refreshDevice(const char* path) override;
     void sleepMs(uint32_t milliseconds) override;
     std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override;
     void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override;

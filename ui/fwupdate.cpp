@@ -9,8 +9,10 @@
 
 #include <algorithm>
 
+#include "app/write_guard.h"
 #include "device/vendor_commands.h"
 #include "ui/engineering_layout.h"
+#include "ui/window_accessibility.h"
 
 namespace vxe {
 
@@ -60,12 +62,16 @@ TR84xFwTool::~TR84xFwTool() {
     notifications_.reset();
     const int32_t rows = std::clamp<int32_t>(DeviceCount, 0, static_cast<int32_t>(DeviceTable.size()));
     for (int32_t row = 0; row < rows; ++row) {
-        if (DeviceTable[row].DetachAtExit != 0) HostDetach(DeviceTable[row].DevicePath);
+        if (DeviceTable[row].DetachAtExit == 0) continue;
+        // A device another procedure took meanwhile keeps its attach.
+        const DeviceLock lock = LockDevice(DeviceTable[row].DevicePath);
+        if (lock.held()) HostDetach(DeviceTable[row].DevicePath);
     }
 }
 
 void TR84xFwTool::BuildForm() {
     SubstituteFormFonts();
+    InstallWindowAccessibility();
     // A fixed dialog frame: caption and close box, no minimise or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);

@@ -176,6 +176,9 @@ private:
     bool readoutPending_ = false;
     QObject* readoutSender_ = nullptr;
     bool closeRequested_ = false;
+    // The last guarded procedure's device left its node (a write was held
+    // back, or the verify may have read another device).
+    bool deviceChangedInRun_ = false;
     // The last update's result stays on screen through refreshes until the
     // user acts or a device arrives after it.
     bool resultOnScreen_ = false;

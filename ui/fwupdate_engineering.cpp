@@ -48,6 +48,9 @@ bool ChooseFile(TR84xFwTool& window) {
 }  // namespace
 
 void TR84xFwTool::LoadBtnClick(QObject*) {
+    // The chooser is modal: opened from a pump of a running update, it would
+    // hold the update still until it closed.
+    if (updateRunning_) return;
     StatusEdit->clear();
     if (!ChooseFile(*this)) return;
     // The change of the name reads the device again and checks the file.
@@ -57,6 +60,7 @@ void TR84xFwTool::LoadBtnClick(QObject*) {
 }
 
 void TR84xFwTool::BackupBtnClick(QObject*) {
+    if (updateRunning_) return;
     StatusEdit->clear();
     if (!ChooseFile(*this)) return;
     BackupFileEdit->setText(QDir::toNativeSeparators(OpenDialog1.fileName));

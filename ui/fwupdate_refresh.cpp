@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "app/discovery_pass.h"
+#include "app/write_guard.h"
 #include "chip/chip_readout.h"
+#include "platform/platform.h"
 #include "ui/prompt_color.h"
 #include "ui/shown_result.h"
 
@@ -35,6 +37,15 @@ void TR84xFwTool::RefreshDeviceList(QObject* sender) {
 
     const DiscoveryResult found = RunDiscoveryPass(DeviceTable);
     DeviceCount = found.deviceCount;
+    // A device another procedure holds is not listed; why goes to the
+    // debugger output and the prompt's tip, leaving the one-click set as it is.
+    QString busy;
+    for (const BusyDevice& device : found.busy) {
+        const std::string line = device.reason + "; not listed";
+        CurrentPlatform().debugOutput(line + "\n");
+        busy += (busy.isEmpty() ? "" : "\n") + QString::fromLocal8Bit(line.c_str());
+    }
+    devLable->setToolTip(busy);
     DeviceList->clear();
     if (DeviceCount == 0) {
         DeviceList->addItem(QStringLiteral("No available device!!!"));
@@ -89,6 +100,14 @@ void TR84xFwTool::UpdateBtnCheck(QObject* sender) {
     const DeviceEntry* row = SelectedRow();
     if (DeviceCount == 0 || row == nullptr) return;
 
+    // Reads only, but never in the middle of another procedure's commands.
+    const DeviceLock lock = LockDevice(row->DevicePath);
+    if (!lock.held()) {
+        const std::string why = LockRefusal(lock, row->DevicePath);
+        CurrentPlatform().debugOutput(why + "\n");
+        StatusEdit->setText(QString::fromLocal8Bit(why.c_str()));
+        return;
+    }
     const QByteArray file = FwFilenameEdit->text().toLocal8Bit();
     const ChipReadout readout = ReadChipStatus(row->DevicePath, DeviceList->isEnabled(), file.toStdString());
     ChipId = readout.chipId;

@@ -38,6 +38,8 @@ void TR84xFwTool::EraseButtonClick(QObject*) {
             outcome = RunOneClickUpdate(device.c_str(), chipId, options, *this);
             return outcome != 0;
         });
+        // Nothing verified on another device is a success.
+        if (deviceChangedInRun_) outcome = 0;
     }
     FwUpdatBar->hide();
     if (!ran) {

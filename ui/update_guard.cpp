@@ -11,7 +11,9 @@
 #include "app/identity_watch.h"
 #include "app/old_flash_keeper.h"
 #include "app/write_guard.h"
+#include "device/vendor_commands.h"
 #include "platform/platform.h"
+#include "platform/pumped_waits.h"
 #include "ui/fwupdate.h"
 
 namespace vxe {
@@ -22,6 +24,7 @@ namespace {
 bool TR84xFwTool::RunGuarded(const char* device, bool keepHeader,
                              const std::function<bool(HeaderKeeper*)>& procedure) {
     // The device is fixed before the procedure's first command.
+    deviceChangedInRun_ = false;
     DevicePin pin(device);
     const DeviceLock lock = LockDevice(device);
     if (!lock.held()) {
@@ -40,10 +43,17 @@ bool TR84xFwTool::RunGuarded(const char* device, bool keepHeader,
     bool verified = false;
     {
         WriteGuard guard(device);
-        verified = procedure(keepHeader ? &keeper : nullptr);
+        {
+            // Every wait of the procedure lets the window repaint and answer
+            // (the accessibility bus included), one ready poll at a time;
+            // the update slot keeps what it takes in from starting anything.
+            const PumpedWaits pumped(kFlashReadyPollMs, [this] { processMessages(); });
+            verified = procedure(keepHeader ? &keeper : nullptr);
+        }
         deferred = guard.deferredSignal();
-        if (guard.deviceChanged()) CurrentPlatform().debugOutput(DeviceChangedNote(device) + "\n");
-        verified = verified && !guard.deviceChanged();
+        deviceChangedInRun_ = guard.deviceChanged();
+        if (deviceChangedInRun_) CurrentPlatform().debugOutput(DeviceChangedNote(device) + "\n");
+        verified = verified && !deviceChangedInRun_;
     }
     if (keepHeader) keeper.finish(verified);
     if (!keeper.problem().empty()) {

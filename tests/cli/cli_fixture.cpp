@@ -45,11 +45,15 @@ CliResult CliTest::runOnBus(std::vector<std::string> args, const std::string& in
 }
 
 CliResult CliTest::run(std::vector<std::string> args, const std::string& input, bool terminal) {
-    CliResult result;
     std::istringstream in(input);
+    return run(std::move(args), in, terminal);
+}
+
+CliResult CliTest::run(std::vector<std::string> args, std::istream& input, bool terminal) {
+    CliResult result;
     std::ostringstream out, err;
     CliTerminal term;
-    term.input = &in;
+    term.input = &input;
     term.outputIsTerminal = terminal;
     term.inspectBus = [&](sim::Bus& bus) {
         result.commandRan = true;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <istream>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,6 +38,8 @@ protected:
     // `args` with --bus pointing at the folder.
     CliResult runOnBus(std::vector<std::string> args, const std::string& input = "", bool terminal = false);
     CliResult run(std::vector<std::string> args, const std::string& input = "", bool terminal = false);
+    // Answers come from `input` as the program reads them.
+    CliResult run(std::vector<std::string> args, std::istream& input, bool terminal = false);
 
     std::string path(const std::string& name) const { return (dir / name).string(); }
 

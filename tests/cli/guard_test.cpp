@@ -49,8 +49,9 @@ std::string FieldValue(const std::string& out, const std::string& key) {
 // fwupdate-cli as its own process, its output in files.
 class CliProcess {
 public:
+    // `outFd`, when not -1, is the program's output instead of `outFile`.
     CliProcess(const std::vector<std::string>& args, const std::filesystem::path& outFile,
-               const std::filesystem::path& errFile)
+               const std::filesystem::path& errFile, int outFd = -1)
         : out_(outFile) {
         std::vector<std::string> argv{VXE_CLI_BINARY};
         argv.insert(argv.end(), args.begin(), args.end());
@@ -59,7 +60,8 @@ public:
         raw.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+        else posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         EXPECT_EQ(posix_spawn(&pid_, raw[0], &actions, nullptr, raw.data(), environ), 0);
@@ -85,6 +87,11 @@ public:
         ::waitpid(pid_, &status, 0);
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // Started and ended: the exit status.
+    static int Run(const std::vector<std::string>& args, const std::filesystem::path& out,
+                   const std::filesystem::path& err, int outFd = -1) {
+        return CliProcess(args, out, err, outFd).wait();
     }
 
 private:
@@ -189,6 +196,118 @@ TEST_F(WriteGuards, SecondProcessOnTheSameDeviceIsRefusedWithNothingSent) {
     EXPECT_EQ(ReadText(dir / "second.trace"), "");
     EXPECT_EQ(first.wait(), 0);
     EXPECT_EQ(Lines(ReadText(dir / "out.txt")).back(), "Please power cycle the device");
+}
+
+TEST_F(WriteGuards, AClosedOutputFailsQuietlyAndTheUpdateFinishesFirst) {
+    device("enclosure.device", kEnclosure);
+    writeFlash("enclosure.bin", FactoryFlash());
+    ASSERT_EQ(runOnBus({"update", "enclosure", "--yes"}).status, 0);
+    const std::vector<uint8_t> expected = readFlash("enclosure.bin");
+    std::filesystem::remove_all(dir / "state");
+
+    // As `... --trace /dev/stdout | head -n 40`: the reader goes after forty
+    // lines, wherever the update is by then (a small pipe holds it there).
+    for (const int lines : {0, 40}) {
+        SCOPED_TRACE(std::to_string(lines) + " lines read");
+        std::filesystem::remove_all(dir / "state");
+        writeFlash("enclosure.bin", FactoryFlash());
+        int pipe[2];
+        ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);  // only the program's output holds the pipe
+        ::fcntl(pipe[1], F_SETPIPE_SZ, 4096);
+        CliProcess cli({"update", "enclosure", "--yes", "--bus", dir.string(), "--trace", "/dev/stdout"},
+                       dir / "out.txt", dir / "err.txt", pipe[1]);
+        ::close(pipe[1]);
+        FILE* reader = ::fdopen(pipe[0], "r");
+        char line[512];
+        for (int i = 0; i < lines && std::fgets(line, sizeof line, reader) != nullptr; ++i) {
+        }
+        std::fclose(reader);
+        EXPECT_EQ(cli.wait(), 128 + SIGPIPE);
+        const std::vector<uint8_t> flash = readFlash("enclosure.bin");
+        EXPECT_TRUE(flash == FactoryFlash() || flash == expected);
+        EXPECT_THAT(ReadText(dir / "err.txt"), HasSubstr("SIGPIPE came "));
+    }
+}
+
+TEST_F(WriteGuards, ASignalTheCallerIgnoredStaysIgnored) {
+    for (const char* name : {"a", "b", "c"}) {
+        device(std::string(name) + ".device", std::string("profile = vxe720-enclosure\nflash-file = ") + name + ".bin\n");
+        writeFlash(std::string(name) + ".bin", FactoryFlash());
+    }
+    device("a.device", "profile = vxe720-enclosure\nflash-file = a.bin\nsignal-at = 30 HUP\n");
+    // As under nohup: the program starts with SIGHUP ignored.
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGHUP, &ignore, &previous);
+    const int status = CliProcess::Run({"update", "--all", "--yes", "--json", "--bus", dir.string()}, dir / "out.txt",
+                                       dir / "err.txt");
+    sigaction(SIGHUP, &previous, nullptr);
+    EXPECT_EQ(status, 0) << ReadText(dir / "err.txt");
+    EXPECT_THAT(ReadText(dir / "out.txt"), HasSubstr("\"updated\":3,\"failed\":0,\"upToDate\":0,\"exitStatus\":0"));
+}
+
+// A kill at any command, then a plain update (or one with the kept file):
+// the flash ends as a clean update of the original flash leaves it.
+TEST_F(WriteGuards, AKillAtAnyCommandIsRecoveredExactly) {
+    for (const bool serialPath : {false, true}) {
+        const std::string enclosure = std::string(kEnclosure) + (serialPath ? "memory-505e-direct = yes\n" : "");
+        device("enclosure.device", enclosure);
+        writeFlash("enclosure.bin", FactoryFlash());
+        const CliResult clean = runOnBus({"update", "enclosure", "--yes"});
+        ASSERT_EQ(clean.status, 0);
+        const std::vector<uint8_t> expected = readFlash("enclosure.bin");
+        for (size_t at = 0; at < clean.logs.at("enclosure").size(); ++at) {
+            SCOPED_TRACE((serialPath ? "serial path, killed before command " : "paged path, killed before command ") +
+                         std::to_string(at));
+            std::filesystem::remove_all(dir / "state");
+            writeFlash("enclosure.bin", FactoryFlash());
+            device("enclosure.device", enclosure + "signal-at = " + std::to_string(at) + " KILL\n");
+            EXPECT_EQ(CliProcess::Run({"update", "enclosure", "--yes", "--bus", dir.string()}, dir / "out.txt",
+                                      dir / "err.txt"),
+                      -1);
+            device("enclosure.device", enclosure);
+            std::vector<std::string> recovery{"update", "enclosure", "--yes"};
+            // Every third one names the kept file, as the killed run said it.
+            const std::string kept = FieldValue(ReadText(dir / "out.txt"), "old header");
+            if (at % 3 == 0 && !kept.empty()) recovery.insert(recovery.end(), {"--header-from", kept});
+            const CliResult r = runOnBus(recovery);
+            EXPECT_EQ(r.status, 0) << r.out << r.err;
+            EXPECT_EQ(readFlash("enclosure.bin"), expected);
+        }
+    }
+}
+
+TEST_F(WriteGuards, ACutOffUpdateThatMayBeThisEnclosuresStopsAndSaysHow) {
+    // An update of the same node, when it named another device, was cut off
+    // after its erase: its header is kept and marked unfinished.
+    const std::filesystem::path folder = dir / "state" / "vxe-fwupdate";
+    std::filesystem::create_directories(folder);
+    const std::vector<uint8_t> factory = FactoryFlash();
+    std::ofstream(folder / "header-enclosure-20260101T000000Z.bin", std::ios::binary)
+        .write(reinterpret_cast<const char*>(factory.data()), 128);
+    std::ofstream(folder / "header-enclosure-20260101T000000Z.bin.unfinished")
+        << "identity=file:/elsewhere/enclosure.device\ndevice=enclosure\n";
+    device("enclosure.device", kEnclosure);
+    std::vector<uint8_t> erased(0x10000, 0xFF);
+    writeFlash("enclosure.bin", erased);
+    const CliResult r = runOnBus({"update", "enclosure", "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.out, HasSubstr("--header-from " + (folder / "header-enclosure-20260101T000000Z.bin").string()));
+    EXPECT_EQ(readFlash("enclosure.bin"), erased);
+    EXPECT_EQ(WritesIn(r.logs.at("enclosure")), 0u);
+}
+
+TEST_F(WriteGuards, AStateFolderThatCannotBeUsedIsNamedWithItsReason) {
+    device("enclosure.device", kEnclosure);
+    writeFlash("enclosure.bin", FactoryFlash());
+    std::ofstream(dir / "not-a-folder") << "x";
+    setenv("XDG_STATE_HOME", (dir / "not-a-folder").c_str(), 1);
+    const CliResult r = runOnBus({"update", "enclosure", "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.out, HasSubstr("error:"));
+    EXPECT_THAT(r.out, HasSubstr((dir / "not-a-folder" / "vxe-fwupdate").string()));
+    EXPECT_EQ(Lines(r.out).back(), "Update    fail!!");
+    EXPECT_EQ(readFlash("enclosure.bin"), FactoryFlash());
 }
 
 }  // namespace

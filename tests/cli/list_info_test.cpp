@@ -46,8 +46,8 @@ TEST_F(ListCommand, ListsTheBridgesThatNeedTheUpdateInBothFormats) {
     const CliResult json = runOnBus({"list", "--json"});
     EXPECT_EQ(json.out,
               "{\"schema\":1,\"command\":\"list\",\"devices\":[{\"index\":0,\"path\":\"usbstor-disk-1\",\"name\":"
-              "\"<<USB>> Corvane VXE720 SATA Brdg\",\"detachAtExit\":false,\"needsUpdate\":true},{\"index\":1,\"path\":"
-              "\"d-cdrom\",\"name\":\"<<USB>> Corvane VXE720 SATA Brdg\",\"detachAtExit\":true,\"needsUpdate\":true}],"
+              "\"<<USB>> Corvane VXE720 SATA Brdg\",\"detachAtExit\":false,\"needsUpdate\":true,\"busy\":false},{\"index\":1,\"path\":"
+              "\"d-cdrom\",\"name\":\"<<USB>> Corvane VXE720 SATA Brdg\",\"detachAtExit\":true,\"needsUpdate\":true,\"busy\":false}],"
               "\"candidates\":4,\"beyondSlots\":0,\"alreadyUpdated\":false,\"state\":\"ready\","
               "\"prompt\":\"Click 'Yes' to proceed with the firmware update\",\"messages\":[]}\n");
 }
@@ -65,7 +65,7 @@ TEST_F(ListCommand, PromptsAsTheWindowWhenNothingIsListed) {
                                                             "candidates: 1", "The chip already updated!!"}));
     const CliResult updatedJson = runOnBus({"list", "--json"});
     EXPECT_THAT(updatedJson.out, HasSubstr("{\"index\":null,\"path\":\"enclosure\",\"name\":\"<<USB>> Corvane VXE720 "
-                                           "SATA Brdg\",\"detachAtExit\":false,\"needsUpdate\":false}"));
+                                           "SATA Brdg\",\"detachAtExit\":false,\"needsUpdate\":false,\"busy\":false}"));
 }
 
 TEST_F(ListCommand, KeepsDeviceBytesFromBreakingTheOutput) {

@@ -1,6 +1,8 @@
 #include "platform/linux_platform.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <array>
 #include <cerrno>
@@ -90,20 +92,38 @@ TEST(LinuxPlatformMessages, WithoutPresenterTheTextReachesStderr) {
 namespace vxe::test {
 namespace {
 
-// The identity of an sg node is the SCSI device its link resolves to; a node
-// whose device went has none, and a node given to another device gets that one's.
-TEST(LinuxDeviceIdentity, FollowsTheNodesDeviceLink) {
+// The identity of an sg node is where its class link puts it in the device
+// tree: the same for every name of the node, another once the node is given
+// to another device, none once it is gone.
+TEST(LinuxDeviceIdentity, EveryNameOfANodeHasTheIdentityOfItsDevice) {
     SysfsTree tree;
     const fs::path first = tree.scsiDevice(tree.usbInterface("1-1", "usb-storage"), 3, 2, "0\n");
     LinuxPlatform platform(tree.root().string());
-    EXPECT_EQ(platform.deviceIdentity("/dev/sg2"), fs::canonical(first).string());
+    const std::string identity = platform.deviceIdentity("/dev/sg2");
+    EXPECT_EQ(fs::canonical(tree.root() / "class/scsi_generic" / identity), fs::canonical(first / "scsi_generic/sg2"));
     EXPECT_EQ(platform.deviceIdentity("/dev/sg7"), "");
+
+    // Another name of the node: here /dev/null stands for it, its device
+    // number linked where the kernel links sg2's.
+    struct stat null {};
+    ASSERT_EQ(::stat("/dev/null", &null), 0);
+    fs::create_directories(tree.root() / "dev/char");
+    tree.link(tree.root() / "dev/char" / (std::to_string(major(null.st_rdev)) + ":" + std::to_string(minor(null.st_rdev))),
+              first / "scsi_generic/sg2");
+    const fs::path named = tree.root() / "named-sg";
+    fs::create_symlink("/dev/null", named);
+    EXPECT_EQ(platform.deviceIdentity("/dev/null"), identity);
+    EXPECT_EQ(platform.deviceIdentity(named.c_str()), identity);
+    // Only the kernel's plain name is read as a class link; anything else must be a node.
+    EXPECT_EQ(platform.deviceIdentity("/dev/sg2/../sg2"), "");
 
     fs::remove(tree.root() / "class/scsi_generic/sg2");
     EXPECT_EQ(platform.deviceIdentity("/dev/sg2"), "");
-    const fs::path second = tree.scsiDevice(tree.usbInterface("1-2", "usb-storage"), 4, 2, "0\n");
-    EXPECT_EQ(platform.deviceIdentity("/dev/sg2"), fs::canonical(second).string());
-    EXPECT_EQ(platform.deviceIdentity("/tmp/not-an-sg-node"), "/tmp/not-an-sg-node");
+    tree.scsiDevice(tree.usbInterface("1-2", "usb-storage"), 4, 2, "0\n");
+    EXPECT_NE(platform.deviceIdentity("/dev/sg2"), identity);
+    EXPECT_NE(platform.deviceIdentity("/dev/sg2"), "");
+    EXPECT_EQ(platform.deviceIdentity("/tmp/vxe-no-such-node"), "");
+    EXPECT_EQ(platform.deviceIdentity(tree.root().c_str()), tree.root().string());  // no device node
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "app/write_guard.h"
@@ -98,6 +99,39 @@ TEST_F(WindowGuardTest, YesOnADeviceAnotherProcedureHoldsSendsNothingAndSaysSo) 
     }
     w->EraseButton->click();
     EXPECT_FALSE(w->replugLable1->isHidden()) << "done once the other procedure let go";
+}
+
+// Refresh, readout and the detach at the end each talk to a device only under
+// its lock: one another procedure holds is not listed and is sent nothing.
+TEST_F(WindowGuardTest, ADeviceAnotherProcedureHoldsIsNotListedAndIsSentNothing) {
+    const std::string cdromPath = "\\\\?\\usbstor#cdrom&ven_corvane#2";
+    addEnclosure(path);
+    sim::Bridge& held = machine.addCdRom(cdromPath, sim::Vxe720Enclosure());
+    std::optional<DeviceLock> other(LockDevice(cdromPath.c_str()));
+    ASSERT_TRUE(other->held());
+    auto w = open();
+    EXPECT_EQ(w->DeviceList->count(), 1);
+    EXPECT_TRUE(held.log().empty());
+    const std::string why = LockRefusal(LockDevice(cdromPath.c_str()), cdromPath) + "; not listed";
+    const auto& lines = machine.platform.debugLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), why + "\n"), lines.end());
+    EXPECT_EQ(w->devLable->toolTip().toStdString(), why);
+    EXPECT_EQ(w->devLable->text(), "Click 'Yes' to proceed with the firmware update") << "the one-click set as it was";
+
+    other.reset();
+    w->RefreshBtn->click();
+    ASSERT_EQ(w->DeviceList->count(), 2);
+    EXPECT_TRUE(w->devLable->toolTip().isEmpty());
+    // Taken by the other procedure again before the readout and the close.
+    other.emplace(LockDevice(cdromPath.c_str()));
+    held.clearLog();
+    w->DeviceList->setCurrentIndex(1);
+    w->UpdateBtnCheck(w->DeviceList);
+    EXPECT_TRUE(held.log().empty());
+    EXPECT_EQ(w->StatusEdit->text().toStdString(), LockRefusal(LockDevice(cdromPath.c_str()), cdromPath));
+    ASSERT_EQ(w->DeviceTable[1].DetachAtExit, 1);
+    w.reset();
+    EXPECT_EQ(held.counters().hostDetach, 0u);
 }
 
 TEST_F(WindowGuardTest, AnExceptionInAnUpdateGivesTheSlotBackSoTheWindowCloses) {
