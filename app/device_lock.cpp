@@ -1,5 +1,7 @@
 #include "app/device_lock.h"
 
+#include "platform/platform.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -38,8 +40,10 @@ constexpr const char* kNamePrefix = "vxe-fwupdate/";
 }  // namespace
 
 std::string DeviceLock::NameFor(std::string_view identity) {
+    // Readable by the place ("sg2"), unique by the whole identity.
+    const std::string_view place = IdentityPlace(identity);
     std::string tail;
-    for (auto it = identity.rbegin(); it != identity.rend() && tail.size() < 24; ++it) {
+    for (auto it = place.rbegin(); it != place.rend() && tail.size() < 24; ++it) {
         const char ch = *it;
         const bool plain = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
                            ch == '-' || ch == '.';

@@ -1,6 +1,10 @@
 #include "app/discovery_pass.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "app/identity_watch.h"
 #include "app/write_guard.h"
@@ -26,7 +30,60 @@ void ToLowerAscii(char* text) {
 
 bool IsTargetChip(const char* path) { return ChipFamilyOf(IdentifyChip(path)) == kTargetFamily; }
 
-DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
+namespace {
+
+// What the pass learns of one candidate, under that candidate's lock.
+struct Candidate {
+    char* path = nullptr;
+    DeviceLock lock;
+    std::string busyReason;  // the lock was another procedure's: nothing was sent
+    std::string identity;
+    bool target = false;
+    bool inquired = false;
+    char name[kNameLength] = {};
+    bool current = false;
+};
+
+// The candidate's own commands, in the order the window sends them.
+void Examine(Candidate& candidate) {
+    candidate.lock = LockDevice(candidate.path);
+    if (!candidate.lock.held()) {
+        candidate.busyReason = LockRefusal(candidate.lock, candidate.path);
+        return;
+    }
+    // What the device is before the pass first speaks to it: a procedure on
+    // its row later writes only to that device.
+    const DevicePin pin(candidate.path);
+    candidate.identity = pin.identity();
+    if (!IsTargetChip(candidate.path)) return;
+    candidate.target = true;
+    ToLowerAscii(candidate.path);
+    uint8_t inquiry[kInquiryLength] = {};
+    candidate.inquired = Inquiry(candidate.path, inquiry, kInquiryLength) != 0;
+    if (candidate.inquired) std::memcpy(candidate.name, inquiry + 8, kNameLength);
+    HostAttach(candidate.path);
+    candidate.current = IsFirmwareCurrent(candidate.path);
+}
+
+// Each candidate on a thread of its own, at most `jobs` at once.
+void ExamineAll(std::vector<Candidate>& candidates, unsigned jobs) {
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < candidates.size(); i = next++) Examine(candidates[i]);
+    };
+    const size_t threads = std::min<size_t>(std::max(jobs, 1u), candidates.size());
+    if (threads <= 1) {
+        work();
+        return;
+    }
+    std::vector<std::thread> workers;
+    for (size_t t = 0; t < threads; ++t) workers.emplace_back(work);
+    for (std::thread& worker : workers) worker.join();
+}
+
+}  // namespace
+
+DiscoveryResult RunDiscoveryPass(DeviceTableRows& table, unsigned jobs) {
     DiscoveryResult result;
     PathSlots slots{};
     const int32_t diskCount = EnumerateInterfaces(InterfaceClass::Disk, slots, 0);
@@ -34,43 +91,42 @@ DiscoveryResult RunDiscoveryPass(DeviceTableRows& table) {
     result.deviceCount = diskCount + cdromCount;
     if (result.deviceCount == 0) return result;
 
+    // There are never more candidates than rows, so every candidate is
+    // examined, whatever the others turn out to be.
+    static_assert(kPathSlotCount <= static_cast<int32_t>(kDeviceTableRows));
+    std::vector<Candidate> candidates(static_cast<size_t>(result.deviceCount));
+    for (size_t slot = 0; slot < candidates.size(); ++slot) candidates[slot].path = slots[slot].data();
+    ExamineAll(candidates, jobs);
+
     // The name of the last device that answered INQUIRY stays for the next
     // one that does not.
     char name[kNameLength] = {};
     // The listed devices' locks last to their second attach below.
     std::vector<DeviceLock> listedLocks;
-    for (int32_t slot = 0; slot < result.deviceCount; ++slot) {
-        char* path = slots[slot].data();
-        DeviceLock lock = LockDevice(path);
-        if (!lock.held()) {
-            result.busy.push_back({path, slot, LockRefusal(lock, path)});
+    for (size_t slot = 0; slot < candidates.size(); ++slot) {
+        Candidate& candidate = candidates[slot];
+        if (!candidate.busyReason.empty()) {
+            result.busy.push_back({candidate.path, static_cast<int32_t>(slot), candidate.busyReason});
             continue;
         }
-        // What the device is before the pass first speaks to it: a procedure
-        // on its row later writes only to that device.
-        const DevicePin pin(path);
-        if (!IsTargetChip(path)) continue;
-        ToLowerAscii(path);
-        uint8_t inquiry[kInquiryLength] = {};
-        if (Inquiry(path, inquiry, kInquiryLength)) std::memcpy(name, inquiry + 8, kNameLength);
-
+        if (!candidate.target) continue;
+        if (candidate.inquired) std::memcpy(name, candidate.name, kNameLength);
         const size_t row = result.items.size();
-        if (row >= table.size()) break;
         DeviceEntry& entry = table[row];
-        std::memcpy(entry.DevicePath, path, sizeof entry.DevicePath);
+        std::memcpy(entry.DevicePath, candidate.path, sizeof entry.DevicePath);
         entry.DetachAtExit = 0;
-        HostAttach(path);
-
-        if (IsFirmwareCurrent(path)) {
+        const std::string item = kItemPrefix + std::string(name, strnlen(name, kNameLength));
+        if (candidate.current) {
             result.alreadyUpdated = true;  // not listed: the next device takes this row
-            result.current.push_back({path, kItemPrefix + std::string(name, strnlen(name, kNameLength))});
+            result.current.push_back({candidate.path, item});
             continue;
         }
-        result.items.push_back(kItemPrefix + std::string(name, strnlen(name, kNameLength)));
-        result.identities.push_back(pin.identity());
-        result.listedSlots.push_back(slot);
-        listedLocks.push_back(std::move(lock));
+        result.items.push_back(item);
+        result.identities.push_back(candidate.identity);
+        result.listedSlots.push_back(static_cast<int32_t>(slot));
+        listedLocks.push_back(std::move(candidate.lock));
     }
+    candidates.clear();  // the other candidates' locks go
 
     for (size_t row = 0; row < result.listedSlots.size(); ++row) {
         if (result.listedSlots[row] < diskCount) continue;

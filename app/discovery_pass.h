@@ -49,6 +49,9 @@ struct DiscoveryResult {
 // Each candidate is talked to only under its device lock, held from its first
 // command to the end of the pass; a candidate whose lock another procedure
 // holds is passed over (in `busy`) without a command.
-DiscoveryResult RunDiscoveryPass(DeviceTableRows& table);
+// With `jobs` above 1, up to that many candidates are examined at once, each
+// one's commands in their own order (a fleet's; the window keeps one at a
+// time).
+DiscoveryResult RunDiscoveryPass(DeviceTableRows& table, unsigned jobs = 1);
 
 }  // namespace vxe

@@ -6,6 +6,7 @@
 #include "app/kept_header.h"
 #include "chip/firmware_image.h"
 #include "flash/one_click_update.h"
+#include "platform/platform.h"
 
 namespace vxe {
 namespace {
@@ -67,9 +68,12 @@ OldFlashKeeper::OldFlashKeeper(Settings settings) : settings_(std::move(settings
                 continue;
             }
         }
-        // The same node under another identity may be the same enclosure
-        // plugged in again; other nodes are other enclosures.
-        if (update.identity != settings_.identity && SamePath(update.device, settings_.device)) {
+        // Attached again at the same place (a pulled cable put back), or
+        // another enclosure plugged there, or the same node given to it: it
+        // may be that update's enclosure, and cannot be told to be.
+        const bool samePlace = !settings_.identity.empty() &&
+                               IdentityPlace(update.identity) == IdentityPlace(settings_.identity);
+        if (update.identity != settings_.identity && (samePlace || SamePath(update.device, settings_.device))) {
             others_.push_back(std::move(update));
         }
     }

@@ -4,9 +4,10 @@
 // update was cut off writes what that one would have written, from its kept
 // file, instead of taking a half-written flash for the device's own (or
 // calling it current); and where a cut-off update may have been of this
-// device (the same node, now another identity: the enclosure plugged in
-// again) but cannot be told to be, and the flash has no header or looks
-// current, it stops and says how to go on.
+// device (attached again at the same place or node, so another identity: a
+// cable pulled and put back, or another enclosure plugged there) but cannot
+// be told to be, and the flash has no header or holds the configuration
+// that update kept, it stops and says how to go on.
 #pragma once
 
 #include <array>
@@ -68,7 +69,7 @@ private:
     std::optional<KeptFlash> recovery_;
     std::filesystem::path recoveredFrom_;
     std::optional<std::array<uint8_t, 128>> fallback_;
-    std::vector<UnfinishedUpdate> others_;  // cut-off updates of this path under another identity
+    std::vector<UnfinishedUpdate> others_;  // cut-off updates at this place or node, another identity
     std::string keptFile_;
     std::string problem_;
     bool usedFallback_ = false;

@@ -22,7 +22,7 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
-DiscoverySession::DiscoverySession() : result_(RunDiscoveryPass(table_)) {}
+DiscoverySession::DiscoverySession(unsigned jobs) : result_(RunDiscoveryPass(table_, jobs)) {}
 
 DiscoverySession::~DiscoverySession() {
     const size_t rows = std::min<size_t>(static_cast<size_t>(std::max(result_.deviceCount, 0)), table_.size());

@@ -15,7 +15,8 @@ namespace vxe::cli {
 
 class DiscoverySession {
 public:
-    DiscoverySession();  // runs the device pass
+    // Runs the device pass, examining up to `jobs` candidates at once.
+    explicit DiscoverySession(unsigned jobs = 1);
     ~DiscoverySession();
     DiscoverySession(const DiscoverySession&) = delete;
     DiscoverySession& operator=(const DiscoverySession&) = delete;

@@ -191,7 +191,9 @@ void PrintDeviceUpdate(std::ostream& out, const DeviceUpdate& update) {
     } else if (update.headerFromFile) {
         out << Field("header", "merged from " + Printable(update.headerFrom)) << '\n';
     }
-    if (!update.status.empty()) out << Field("status", Printable(update.status)) << '\n';
+    // The window's status field as the procedure left it: the last step it
+    // showed, not a verdict (that is the last line).
+    if (!update.status.empty()) out << Field("last step", Printable(update.status)) << '\n';
     switch (update.state) {
         case UpdateState::UpToDate:
             out << "The firmware is already current; nothing was written (--force writes it anyway)\n";

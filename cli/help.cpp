@@ -140,10 +140,10 @@ OUTPUT
     chip id:          0x090A
     flash type:       WINBOND
     firmware version: Ver 1.02.03
-    status:           The chip not support Firmware Update!
-    one-click update: applies (fwupdate-cli update 0)
     amic flash code:  -
+    one-click update: applies (fwupdate-cli update 0)
     run procedure:    none
+    run status:       The chip not support Firmware Update!
 
     An empty field is printed as its name alone. "one-click update" is for
     VXE731/720 bridges only ("-" for others): "applies" and the update
@@ -152,7 +152,10 @@ OUTPUT
     shown as "not a Corvane chip", under no family name. "amic flash code" is "-"
     for the families whose flash is not identified. "run procedure" is what
     `run` would start: flash-update, nvram-keeping-update,
-    parallel-flash-update or none.
+    parallel-flash-update or none; "run status" is the status text the
+    window shows beside Run in its engineering layout (for a VXE731/720
+    it says Run has no procedure for the chip: the one-click update, above,
+    is the one that applies).
 
     With --json: schema, command, device, chipId, chipIdHex, family,
     familyName (null when not Corvane), corvane, revision, flashType,
@@ -210,27 +213,47 @@ DESCRIPTION
 
     One procedure per device: while update or run works on a device (in
     this or any other process, the window included), a second one on it is
-    refused at once, before anything is sent, with status 1. Before every
-    command that writes, the device node is checked to still belong to the
-    device the update started on; when it has been given to another device
-    the update stops there.
+    refused at once, before anything is sent, with status 1. The device is
+    fixed before the update's first command (for a listed row, when the
+    device pass first spoke to it): before every command that writes, and
+    once more after the verify, the node is checked to still belong to that
+    device; when it has been given to another device nothing more is
+    written, and the update fails.
 
-    Before the first erase the device's own configuration header is kept in
-    a new file under $XDG_STATE_HOME/vxe-fwupdate (else
-    ~/.local/state/vxe-fwupdate), named on the output ("old header:") at
-    once; when it cannot be kept nothing is written. SIGINT, SIGTERM and
-    SIGHUP that come while the flash is written are held back: the update
-    runs to the end of its verify, reports, and the program then exits with
-    130, 143 or 129 and one line that says so. The machine is kept from
-    sleeping or shutting down meanwhile (logind, where there is one).
+    Before the first change, what the update read of the old flash is kept
+    in a new file under $XDG_STATE_HOME/vxe-fwupdate (else
+    ~/.local/state/vxe-fwupdate), named at once ("old header:" on the
+    output; on standard error with --json or --all): the device's header
+    and, where the update writes the old contents beyond the image back,
+    the whole 64 KB. The file is marked unfinished until the flash is
+    verified. When it cannot be kept nothing is written, and the folder and
+    the reason are said. An update of a device whose last update was cut
+    off (killed, a power loss) writes what that one would have written,
+    from its kept file, and never calls such a flash current; where the
+    cut-off update may have been of this enclosure but cannot be told to be
+    (the same node or port, another attach), it stops and names the file
+    to pass to --header-from.
+
+    From the start to the end, every signal that would end the program
+    (SIGKILL aside) is held back. One that comes before anything is written
+    stops the update there; one that comes later lets it run to the end of
+    its verify. The program then reports and exits with 128 + the signal
+    (130 SIGINT, 143 SIGTERM, 129 SIGHUP, 141 SIGPIPE) and one line that
+    says so. A signal ignored when the program started (nohup) stays
+    ignored; a closed output fails its writes instead of ending the update.
+    The machine is kept from sleeping or shutting down meanwhile (logind,
+    where there is one).
 
     --yes          Do not ask.
     --header-from FILE
-                   A kept header (or any image whose first 128 bytes are a
-                   valid header) to merge when the enclosure's own header is
-                   gone (cannot be read or has no signature), for instance
-                   after an update that was cut off by a power loss. The
-                   enclosure's own header, when valid, always wins.
+                   A file an update kept: when it is still marked
+                   unfinished, or holds the whole 64 KB, it is written as
+                   the cut-off update would have written it (its header, and
+                   its old contents beyond the image's end). Any other file
+                   whose first 128 bytes are a valid header is merged only
+                   when the enclosure's own header is gone (cannot be read
+                   or has no signature); the enclosure's own, when valid,
+                   wins.
     --force        Write also when the firmware is already current.
     --all          Instead of DEVICE: run the device pass as `list` does and
                    update every listed enclosure (with --force, the current
@@ -245,7 +268,11 @@ OUTPUT
     device:           /dev/sg2
     chip:             VXE731/720 Series (ChipId 0x000A)
     header:           merged from FILE   (only when --header-from was used)
-    status:           ...            (only when the procedure left one)
+    recovered:        the old flash kept in FILE (an update that was cut
+                      off) was written again   (only then)
+    error:            why, when there is more to say than the last line
+    last step:        ...            (the window's status field as the
+                                      procedure left it, when it left one)
     Please power cycle the device
 
     or, instead of the last line, the window's failure line without its
@@ -254,18 +281,21 @@ OUTPUT
     With --all, one line per enclosure, PATH<TAB>STATE[<TAB>TEXT], in the
     order of the device pass (the enclosures already current last), then
     "N devices: U updated, F failed, C already current". Where each
-    device's header was kept is said on standard error ("PATH: old header:
-    FILE"), and in JSON as oldHeaderFile.
+    device's old flash was kept is said on standard error the moment it is
+    written ("PATH: old header: FILE"), and in JSON as oldHeaderFile.
 
     With --json: schema, command, device, chipId, chipIdHex, family,
     familyName, oldHeaderFile (empty when none was kept), headerFromFile
-    (true when the --header-from header was merged), state (updated,
+    (true when the --header-from file was used), recoveredFrom (the kept
+    file a cut-off update was written again from; empty: none), state (updated,
     failed, up-to-date, not-confirmed), outcome
     (the procedure's result), status, result (the window's text, blanks
     included), success, messages, and error on a failure. With --all:
     {"schema":1,"command":"update","all":true,"devices":[...one such object
     per enclosure...],"updated":U,"failed":F,"upToDate":C,"exitStatus":S}
-    and error when any failed.
+    and error when any failed. Exactly one object, whatever came between:
+    when a signal ended the run, or the node changed hands, error says so
+    and its status is the exit status.
 
 EXIT STATUS
     0 exactly when the window would show "Please power cycle the device"
@@ -275,8 +305,9 @@ EXIT STATUS
     FILE without a valid header included); 3 when DEVICE
     names no device (--all: no VXE720 enclosure found); 4 when the
     firmware is already current (--all: on every enclosure) and nothing was
-    written; 130, 143 or 129 when SIGINT, SIGTERM or SIGHUP came during the
-    write (the update was finished first).
+    written; 128 + the signal (130 SIGINT, 143 SIGTERM, 129 SIGHUP, 141
+    SIGPIPE, ...) when one came: before anything was written (nothing was),
+    or during the write (the update was finished first).
 )";
 
 constexpr std::string_view kRun = R"(NAME
@@ -298,7 +329,8 @@ DESCRIPTION
 
     As with update, a device another procedure holds is refused before
     anything is sent, writes stop when the node has been given to another
-    device, and SIGINT, SIGTERM and SIGHUP wait for the procedure's end.
+    device, and a signal that would end the program stops the procedure
+    before its first write or waits for its end.
 
 OPTIONS
     --firmware FILE       The firmware file; it must fit the chip (see
@@ -353,9 +385,9 @@ EXIT STATUS
     0 succeeded; 1 failed, or refused after the identification (no
     procedure for the family, the firmware file does not fit, --erase-only
     or --backup-only on family 6); 2 usage error (nothing sent); 3 DEVICE
-    names no device; 130/143/129 SIGINT/SIGTERM/SIGHUP came during the
-    procedure (which was finished first). Another procedure holding the
-    device gives 1.
+    names no device; 128 + the signal (130 SIGINT, 143 SIGTERM, ...) when
+    one came (the procedure stopped before writing, or was finished
+    first). Another procedure holding the device gives 1.
 )";
 
 }  // namespace

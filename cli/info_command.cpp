@@ -71,10 +71,12 @@ int InfoCommand(const Invocation& invocation, const CommandIo& io) {
            << Field("chip id", HexWord(readout.chipId)) << '\n'
            << Field("flash type", Printable(readout.flashTypeText)) << '\n'
            << Field("firmware version", Printable(readout.versionText)) << '\n'
-           << Field("status", Printable(readout.statusText)) << '\n'
-           << Field("one-click update", OneClickText(oneClick, invocation.device)) << '\n'
            << Field("amic flash code", readout.amicFlashCode ? std::to_string(*readout.amicFlashCode) : "-") << '\n'
-           << Field("run procedure", procedure) << '\n';
+           << Field("one-click update", OneClickText(oneClick, invocation.device)) << '\n'
+           // The status text is what the engineering panel shows beside Run,
+           // not a word on the one-click update above.
+           << Field("run procedure", procedure) << '\n'
+           << Field("run status", Printable(readout.statusText)) << '\n';
     return kExitSuccess;
 }
 

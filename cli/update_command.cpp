@@ -64,7 +64,8 @@ std::vector<DeviceUpdate> UpdateDevices(const std::vector<std::string>& paths,
 }
 
 int UpdateAll(const Invocation& invocation, const CommandIo& io) {
-    const DiscoverySession session;
+    // A fleet is examined as it is updated: up to --jobs devices at once.
+    const DiscoverySession session(invocation.jobs);
     const DiscoveryResult& found = session.result();
     std::vector<std::string> paths;
     std::vector<std::optional<std::string>> identities;

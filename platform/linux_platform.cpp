@@ -1,6 +1,8 @@
 #include "platform/linux_platform.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -78,8 +80,17 @@ PassThroughResult LinuxPlatform::passThrough(const PassThroughRequest& request) 
 
     std::array<uint8_t, kSgSenseBufferSize> sense{};
     sg_io_hdr_t header = BuildSgIoHeader(request, sense);
+    // A signal caught while the command is under way ends the driver's wait
+    // and the kernel then restarts SG_IO, which sends the same command a
+    // second time (or, without SA_RESTART, calls it failed although it went
+    // out). Held back for the call, signals are delivered once it returns.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &previous);
     const int rc = ::ioctl(fd.get(), SG_IO, &header);
     const int ioctlErrno = rc != 0 ? errno : 0;
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
     const SgIoOutcome outcome = JudgeSgIoHeader(rc, ioctlErrno, header);
     result.callSucceeded = outcome.succeeded;
@@ -119,7 +130,13 @@ std::string LinuxPlatform::deviceIdentity(const char* path) {
     std::array<char, 4096> target{};
     const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
     if (length <= 0 || static_cast<size_t>(length) >= target.size()) return {};
-    return std::string(target.data(), static_cast<size_t>(length));
+    // The link names the place (the USB port the enclosure is in), which the
+    // next enclosure plugged there takes over unchanged; the device's own
+    // sysfs folder is made afresh for every attach, with a number of its own.
+    struct stat folder {};
+    if (::stat(link.c_str(), &folder) != 0) return {};
+    return std::string(target.data(), static_cast<size_t>(length)) + std::string(kIdentityInstanceMark) +
+           std::to_string(folder.st_ino);
 }
 
 void LinuxPlatform::sleepMs(uint32_t milliseconds) {

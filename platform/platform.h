@@ -75,6 +75,9 @@ public:
     // stays the same while that device is attached and changes when the path
     // is given to another one. Empty when no device answers to the path.
     // A platform that cannot tell devices apart returns the path itself.
+    // Where the machine tells the place a device is attached at from the
+    // attachment itself, the identity is the place followed by
+    // kIdentityInstanceMark and a number that changes on every attach.
     virtual std::string deviceIdentity(const char* path) { return path == nullptr ? std::string() : path; }
 
     // The caller now holds the device's lock: until it lets go, no other
@@ -97,6 +100,15 @@ public:
 
     virtual void debugOutput(std::string_view text) = 0;
 };
+
+inline constexpr std::string_view kIdentityInstanceMark = "#attach=";
+
+// The place part of an identity: a device attached again at the same place
+// (or another device plugged there) has the same place, another identity.
+inline std::string_view IdentityPlace(std::string_view identity) {
+    const size_t mark = identity.rfind(kIdentityInstanceMark);
+    return mark == std::string_view::npos ? identity : identity.substr(0, mark);
+}
 
 // The process-wide platform. Installing returns the previous one so that a
 // scope can restore it.

@@ -111,12 +111,19 @@ bool Bridge::saveFlashFile() {
 }
 
 Reply Bridge::execute(const Command& command, std::span<uint8_t> data) {
+    const Reply reply = executeWithoutItsTime(command, data);
+    if (reply.outcome != Outcome::NotPresent && description_.timing.commandMs > 0) {
+        clock_.sleepMs(description_.timing.commandMs);
+    }
+    return reply;
+}
+
+Reply Bridge::executeWithoutItsTime(const Command& command, std::span<uint8_t> data) {
     if (!present()) return Reply{.outcome = Outcome::NotPresent};
     const uint64_t index = commandCount_++;
     const uint64_t arrivedMs = clock_.nowMs();
     Impl impl(*this, command, data.first(std::min<size_t>(data.size(), command.length)), index);
     const Reply reply = impl.run();
-    if (description_.timing.commandMs > 0) clock_.sleepMs(description_.timing.commandMs);
     log_.push_back(LogEntry{index, arrivedMs, command, reply});
     if (impl.flashChanged && !flashFile_.empty()) saveFlashFile();
     return reply;

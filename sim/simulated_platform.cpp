@@ -58,6 +58,15 @@ void SendSignal(int signal) {
 SimulatedPlatform::SimulatedPlatform(sim::Bus& bus, bool builtInResources) : bus_(bus), builtIn_(builtInResources) {}
 
 PassThroughResult SimulatedPlatform::passThrough(const PassThroughRequest& request) {
+    uint32_t latencyMs = 0;
+    const PassThroughResult result = carry(request, latencyMs);
+    // A command takes its time on its own device only: separate devices on
+    // the bus are not held up by it, as on a real bus.
+    if (latencyMs > 0) bus_.clock().sleepMs(latencyMs);
+    return result;
+}
+
+PassThroughResult SimulatedPlatform::carry(const PassThroughRequest& request, uint32_t& latencyMs) {
     const std::lock_guard lock(mutex_);
     PassThroughResult result;
     if (request.path == nullptr) return result;
@@ -86,7 +95,8 @@ PassThroughResult SimulatedPlatform::passThrough(const PassThroughRequest& reque
                                         ? std::span<uint8_t>()
                                         : std::span<uint8_t>(request.dataBuffer, request.dataTransferLength);
 
-    const sim::Reply reply = device->bridge->execute(command, data);
+    const sim::Reply reply = device->bridge->executeWithoutItsTime(command, data);
+    if (reply.outcome != sim::Outcome::NotPresent) latencyMs = device->bridge->description().timing.commandMs;
     switch (reply.outcome) {
         case sim::Outcome::NotPresent:
             return PassThroughResult{};

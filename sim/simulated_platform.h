@@ -64,6 +64,10 @@ public:
     std::function<void(std::string_view)> onDebugOutput;
 
 private:
+    // One command on its device, under the lock; `latencyMs`: how long it
+    // takes there, to be waited out after the lock is let go.
+    PassThroughResult carry(const PassThroughRequest& request, uint32_t& latencyMs);
+
     std::recursive_mutex mutex_;  // the bus, its bridges and the records
     sim::Bus& bus_;
     bool builtIn_;

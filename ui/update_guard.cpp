@@ -17,9 +17,6 @@
 #include "ui/fwupdate.h"
 
 namespace vxe {
-namespace {
-
-}  // namespace
 
 bool TR84xFwTool::RunGuarded(const char* device, bool keepHeader,
                              const std::function<bool(HeaderKeeper*)>& procedure) {

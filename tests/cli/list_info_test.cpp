@@ -111,10 +111,10 @@ TEST_F(InfoCommand, ShowsTheReadoutByIndexOrPath) {
                                       "chip id:          0x090A",
                                       "flash type:",
                                       "firmware version: Ver 2.01.07",
-                                      "status:           The chip not support Firmware Update!",
-                                      "one-click update: applies (fwupdate-cli update 0)",
                                       "amic flash code:  -",
+                                      "one-click update: applies (fwupdate-cli update 0)",
                                       "run procedure:    none",
+                                      "run status:       The chip not support Firmware Update!",
                                   }));
 
     const CliResult byPath = runOnBus({"info", "ENGINE", "--json"});

@@ -100,7 +100,8 @@ bool WriteBlock(int fd, const std::vector<uint8_t>& block, const char* what) {
 
 // Class requests on ep0. Runs on its own thread for the life of the program;
 // it owns nothing but the descriptor number and ends when ep0 goes away.
-void ServeEp0(int ep0) {
+// Every reset of the interface is counted in `resets`.
+void ServeEp0(int ep0, std::atomic<uint64_t>* resets) {
     std::array<usb_functionfs_event, 4> events{};
     for (;;) {
         ssize_t n = ::read(ep0, events.data(), sizeof(events));
@@ -113,6 +114,7 @@ void ServeEp0(int ep0) {
             const usb_functionfs_event& event = events[i];
             if (event.type != FUNCTIONFS_SETUP) {
                 std::fprintf(stderr, "bridge_gadget: ep0 event %u\n", unsigned{event.type});
+                if (event.type == FUNCTIONFS_DISABLE) ++*resets;
                 continue;
             }
             const usb_ctrlrequest& setup = event.u.setup;
@@ -122,6 +124,7 @@ void ServeEp0(int ep0) {
             } else if (setup.bRequestType == 0x21 && setup.bRequest == 0xFF) {  // Bulk-Only reset
                 std::fprintf(stderr, "bridge_gadget: reset\n");
                 if (::read(ep0, nullptr, 0) < 0) std::fprintf(stderr, "bridge_gadget: reset ack: %s\n", std::strerror(errno));
+                ++*resets;
             } else if (setup.bRequestType & USB_DIR_IN) {  // anything else: stall
                 (void)::read(ep0, nullptr, 0);
             } else {
@@ -165,13 +168,14 @@ bool FunctionFsStorage::open(const std::string& mount) {
     sigset_t previous;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, &previous);
-    std::thread(ServeEp0, ep0_.get()).detach();
+    std::thread(ServeEp0, ep0_.get(), &resets_).detach();
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return true;
 }
 
-ssize_t FunctionFsStorage::readCommand(std::span<uint8_t> buffer) {
+ssize_t FunctionFsStorage::readCommand(std::span<uint8_t> buffer, const std::atomic<bool>& wake) {
     while (!stop_) {
+        if (wake) return kInterrupted;
         ssize_t n = ::read(bulkOut_.get(), buffer.data(), buffer.size());
         if (n >= 0) return n;
         if (errno == ESHUTDOWN) {

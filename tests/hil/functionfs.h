@@ -34,6 +34,9 @@ private:
 
 class FunctionFsStorage {
 public:
+    // readCommand's answer when `wake` was raised meanwhile.
+    static constexpr ssize_t kInterrupted = -2;
+
     // `stop` is raised by a signal handler; blocking calls give up then.
     explicit FunctionFsStorage(const std::atomic<bool>& stop) : stop_(stop) {}
 
@@ -44,8 +47,9 @@ public:
 
     // One command wrapper: up to `buffer.size()` bytes of the next transfer
     // on bulk-out. Waits while the function is disabled (host gone). Returns
-    // the byte count, or -1 once stopped or on a hard error.
-    ssize_t readCommand(std::span<uint8_t> buffer);
+    // the byte count, kInterrupted once `wake` is raised (by a signal
+    // handler), or -1 once stopped or on a hard error.
+    ssize_t readCommand(std::span<uint8_t> buffer, const std::atomic<bool>& wake);
 
     // The whole data-out phase / the whole data-in phase, in pieces the
     // kernel can buffer. False when stopped or the host went away.
@@ -57,10 +61,13 @@ public:
     bool writeZeros(uint64_t length);
     bool discardData(uint64_t length);
 
-private:
-    void serveEp0();
+    // How often the host has reset the interface so far: a port reset
+    // (which disables the function) or a Bulk-Only Mass Storage Reset.
+    uint64_t resets() const { return resets_; }
 
+private:
     const std::atomic<bool>& stop_;
+    std::atomic<uint64_t> resets_{0};
     UniqueFd ep0_;
     UniqueFd bulkIn_;
     UniqueFd bulkOut_;

@@ -11,9 +11,10 @@ std::optional<sim::DeviceDescription> ProfileByName(const std::string& name, boo
     std::optional<sim::DeviceDescription> description;
     if (name == "vxe720") {
         description = sim::Vxe720Enclosure();
-    } else if (name == "vxe720-direct") {
+    } else if (name == "vxe720-direct" || name == "vxe720-direct-mxic") {
         sim::ProfileOptions options;
         options.memory505eDirect = true;
+        if (name == "vxe720-direct-mxic") options.flashVendorCode = 5;
         description = sim::Vxe720Enclosure(options);
     } else if (name == "plain") {
         description = sim::PlainUsbDisk();

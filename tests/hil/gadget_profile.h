@@ -13,8 +13,10 @@ namespace hil {
 
 // "vxe720" (the one-click target, programmed through the paged FF 04 path),
 // "vxe720-direct" (the same answering the 0x505E probe, programmed through
-// the serial flash writes), "plain" (a USB stick without a bridge) or
-// "family:N" (a bridge of chip family N, 1..18, identified by its INQUIRY tag).
+// the serial flash writes), "vxe720-direct-mxic" (the same with an MXIC
+// serial flash, which the update writes once and lets settle for half a
+// second before the writes proper), "plain" (a USB stick without a bridge)
+// or "family:N" (a bridge of chip family N, 1..18, identified by its INQUIRY tag).
 // `cdrom` makes it report peripheral type 5 instead of a disk.
 std::optional<sim::DeviceDescription> ProfileByName(const std::string& name, bool cdrom = false);
 

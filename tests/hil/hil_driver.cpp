@@ -7,6 +7,7 @@
 //   hil_driver limits  [--flash FILE]
 //   hil_driver product --reference FILE --expect-family N
 //   hil_driver hotplug --udc-file FILE
+//   hil_driver bench   --commands TRACE [--rounds N]
 //
 // Exit status 0 when every check passed.
 #include <fcntl.h>
@@ -48,6 +49,8 @@ struct Options {
     std::string referenceFile;
     int expectedFamily = 10;
     std::string udcFile;
+    std::string commandsFile;
+    int rounds = 10;
 };
 
 using hil::Checks;
@@ -344,7 +347,7 @@ int Limits(const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (argc < 2) {
-        std::fprintf(stderr, "usage: hil_driver basic|limits|product|hotplug [options]\n");
+        std::fprintf(stderr, "usage: hil_driver basic|limits|product|hotplug|bench [options]\n");
         return 2;
     }
     options.command = argv[1];
@@ -362,6 +365,10 @@ int main(int argc, char** argv) {
             options.expectedFamily = std::atoi(argv[++i]);
         } else if (arg == "--udc-file" && i + 1 < argc) {
             options.udcFile = argv[++i];
+        } else if (arg == "--commands" && i + 1 < argc) {
+            options.commandsFile = argv[++i];
+        } else if (arg == "--rounds" && i + 1 < argc) {
+            options.rounds = std::atoi(argv[++i]);
         } else {
             std::fprintf(stderr, "hil_driver: unknown or incomplete option %s\n", arg.c_str());
             return 2;
@@ -371,6 +378,7 @@ int main(int argc, char** argv) {
     if (options.command == "limits") return Limits(options);
     if (options.command == "product") return hil::ProductChecks(options.referenceFile, options.expectedFamily);
     if (options.command == "hotplug") return hil::HotplugChecks(options.udcFile);
+    if (options.command == "bench") return hil::BenchCommandPath(options.commandsFile, options.rounds);
     std::fprintf(stderr, "hil_driver: unknown command %s\n", options.command.c_str());
     return 2;
 }

@@ -1,13 +1,14 @@
 #!/bin/bash
 # Packs the guest for one scenario: busybox, the kernel modules it needs (with
-# their dependencies, in load order), the gadget and the test driver with the
-# shared libraries they use, the firmware image, the references computed on
-# the host and the scenario itself.
+# their dependencies, in load order), the gadget, the test driver and the
+# shipped fwupdate-cli with the shared libraries they use, the firmware
+# image, the references computed on the host and the scenario itself.
 #
 #   mkinitramfs.sh SCENARIO.sh BUILD_DIR OUT_DIR     -> OUT_DIR/initramfs.cpio.gz
 #
 # A scenario may name module parameters on "#@modules name:arg=value,..." lines
-# and host-side references on "#@reference FILE ARGS..." lines.
+# and host-side references on "#@reference FILE ARGS..." lines (hil_reference)
+# and "#@cli-reference FILE ARGS..." lines (cli-reference.sh).
 set -euo pipefail
 scenario=$1 build=$2 out=$3
 here=$(dirname "$(readlink -f "$0")")
@@ -20,8 +21,8 @@ R=$out/root
 rm -rf "$R"
 mkdir -p "$R"/{bin,dev,proc,sys,tmp,hil,lib/modules}
 cp /bin/busybox "$R/bin/busybox"
-for program in bridge_gadget hil_driver; do
-  bin=$build/tests/hil/$program
+for program in tests/hil/bridge_gadget tests/hil/hil_driver cli/fwupdate-cli; do
+  bin=$build/$program
   [ -x "$bin" ] || { echo "mkinitramfs: $bin is not built" >&2; exit 1; }
   cp "$bin" "$R/bin/"
   for lib in $(ldd "$bin" | grep -o '/[^ ]*'); do
@@ -33,6 +34,7 @@ cp "$here/guest/init" "$R/init"
 cp "$scenario" "$R/scenario.sh"
 basename "$scenario" .sh > "$R/scenario.name"
 cp "$repo/resources/vxe720fw.bin" "$R/hil/vxe720fw.bin"
+cp "$here/guest/normalize.sed" "$here/guest/kinds.sh" "$R/hil/"
 
 # Host-side references: the enclosure's starting flash, and for every
 # "#@reference FILE ARGS..." line what the same product sequence comes to on
@@ -44,6 +46,12 @@ while read -r file refargs; do
   # shellcheck disable=SC2086
   (cd "$R/hil" && "$reference" $refargs > "$file") || { echo "mkinitramfs: hil_reference $refargs failed" >&2; exit 1; }
 done < <(sed -n 's/^#@reference //p' "$scenario")
+# What the shipped command line does over the simulated bus, the same way.
+while read -r file refargs; do
+  # shellcheck disable=SC2086
+  (cd "$R/hil" && FWUPDATE_CLI=$build/cli/fwupdate-cli BRIDGE_GADGET=$build/tests/hil/bridge_gadget \
+    "$here/cli-reference.sh" $refargs >> "$file") || { echo "mkinitramfs: cli-reference.sh $refargs failed" >&2; exit 1; }
+done < <(sed -n 's/^#@cli-reference //p' "$scenario")
 
 # Modules "name:arg=value,..." in wanted order; a scenario's lines override.
 declare -A args=([usb-storage]="delay_use=0")

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <signal.h>
+
 #include <array>
 #include <cerrno>
 #include <string>
@@ -50,6 +52,26 @@ TEST(LinuxPassThrough, NodeThatIsNoScsiDeviceFailsTheCall) {
     EXPECT_TRUE(r.opened);
     EXPECT_FALSE(r.callSucceeded);
     EXPECT_NE(r.errorCode, 0u);
+}
+
+// Signals are held back only while the command is under way: a mask left
+// behind would keep Ctrl-C from the program for good.
+TEST(LinuxPassThrough, LeavesTheSignalMaskAsItFoundIt) {
+    LinuxPlatform platform;
+    Request req;
+    for (bool blockedBefore : {false, true}) {
+        sigset_t usr1;
+        sigemptyset(&usr1);
+        sigaddset(&usr1, SIGUSR1);
+        sigset_t before;
+        pthread_sigmask(blockedBefore ? SIG_BLOCK : SIG_UNBLOCK, &usr1, &before);
+        platform.passThrough(req.make("/dev/null", OpenMode::Shared));
+        sigset_t after;
+        pthread_sigmask(SIG_SETMASK, &before, &after);
+        EXPECT_EQ(sigismember(&after, SIGUSR1) == 1, blockedBefore);
+        EXPECT_EQ(sigismember(&after, SIGINT), 0);
+        EXPECT_EQ(sigismember(&after, SIGTERM), 0);
+    }
 }
 
 TEST(LinuxPassThrough, MalformedRequestIsNeverSent) {
@@ -100,7 +122,8 @@ TEST(LinuxDeviceIdentity, EveryNameOfANodeHasTheIdentityOfItsDevice) {
     const fs::path first = tree.scsiDevice(tree.usbInterface("1-1", "usb-storage"), 3, 2, "0\n");
     LinuxPlatform platform(tree.root().string());
     const std::string identity = platform.deviceIdentity("/dev/sg2");
-    EXPECT_EQ(fs::canonical(tree.root() / "class/scsi_generic" / identity), fs::canonical(first / "scsi_generic/sg2"));
+    EXPECT_EQ(fs::canonical(tree.root() / "class/scsi_generic" / std::string(IdentityPlace(identity))),
+              fs::canonical(first / "scsi_generic/sg2"));
     EXPECT_EQ(platform.deviceIdentity("/dev/sg7"), "");
 
     // Another name of the node: here /dev/null stands for it, its device
@@ -117,8 +140,15 @@ TEST(LinuxDeviceIdentity, EveryNameOfANodeHasTheIdentityOfItsDevice) {
     // Only the kernel's plain name is read as a class link; anything else must be a node.
     EXPECT_EQ(platform.deviceIdentity("/dev/sg2/../sg2"), "");
 
+    // Attached again at the same place (the same USB port): the place is the
+    // same, the identity is not, so no write of the first attach reaches it.
     fs::remove(tree.root() / "class/scsi_generic/sg2");
     EXPECT_EQ(platform.deviceIdentity("/dev/sg2"), "");
+    fs::rename(first / "scsi_generic/sg2", tree.root() / "gone-sg2");  // the kernel never reuses the number
+    tree.scsiDevice(tree.usbInterface("1-1", "usb-storage"), 3, 2, "0\n");
+    EXPECT_NE(platform.deviceIdentity("/dev/sg2"), identity);
+    EXPECT_EQ(IdentityPlace(platform.deviceIdentity("/dev/sg2")), IdentityPlace(identity));
+    fs::remove(tree.root() / "class/scsi_generic/sg2");
     tree.scsiDevice(tree.usbInterface("1-2", "usb-storage"), 4, 2, "0\n");
     EXPECT_NE(platform.deviceIdentity("/dev/sg2"), identity);
     EXPECT_NE(platform.deviceIdentity("/dev/sg2"), "");
