@@ -1,5 +1,6 @@
-// Resources built into the program (the firmware image travels this way).
-// The table is generated at build time from the files under resources/.
+// Resources built into the program (the firmware image travels this way):
+// a table generated at build time from the files under resources/, or on
+// Windows the program's own executable resources.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,10 @@ struct EmbeddedResource {
     std::span<const uint8_t> bytes;
 };
 
+#ifndef _WIN32
+// The generated table (on Windows the program's resources take its place).
 std::span<const EmbeddedResource> BuiltInResources();
+#endif
 
 // Empty when the program carries no such resource.
 std::span<const uint8_t> FindBuiltInResource(std::string_view name, std::string_view type);

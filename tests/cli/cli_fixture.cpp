@@ -18,9 +18,10 @@ void CliTest::SetUp() {
     dir = fs::path(::testing::TempDir()) / "cli_test" / (std::string(info->test_suite_name()) + "." + info->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    // Where YES keeps old headers.
+    // Where YES keeps old headers (on Windows the state folder is under
+    // LOCALAPPDATA).
 #ifdef _WIN32
-    _putenv_s("XDG_STATE_HOME", (dir / "state").string().c_str());
+    _putenv_s("LOCALAPPDATA", (dir / "state").string().c_str());
 #else
     setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
 #endif

@@ -19,16 +19,23 @@
 namespace vxe::test {
 namespace {
 
+// Where the state folder goes.
+#ifdef _WIN32
+constexpr const char* kStateBase = "LOCALAPPDATA";
+#else
+constexpr const char* kStateBase = "XDG_STATE_HOME";
+#endif
+
 class DemoBench : public ::testing::Test {
 protected:
     void SetUp() override {
         state_ = std::filesystem::path(::testing::TempDir()) / "demo_bench_state";
         std::filesystem::remove_all(state_);
-        ::setenv("XDG_STATE_HOME", state_.c_str(), 1);
+        qputenv(kStateBase, QByteArray::fromStdString(state_.string()));
         demo::AddEnclosure(bus, 1);
     }
     void TearDown() override {
-        ::unsetenv("XDG_STATE_HOME");
+        qunsetenv(kStateBase);
         std::filesystem::remove_all(state_);
     }
 

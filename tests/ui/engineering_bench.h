@@ -3,7 +3,8 @@
 // them, so that any chip family can sit in the selected row.
 #pragma once
 
-#include <stdlib.h>
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <stdexcept>
 
@@ -49,16 +50,13 @@ public:
     // A folder no other test process can share: tests run in parallel, and
     // under ASan their objects even sit at the same addresses.
     InTemporaryFolder() : previous_(std::filesystem::current_path()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vxe-engineering-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-        folder_ = pattern;
+        if (!made_.isValid()) throw std::runtime_error("no temporary folder");
+        folder_ = std::filesystem::path(made_.path().toStdU16String()).make_preferred();
         std::filesystem::current_path(folder_);
     }
-    ~InTemporaryFolder() {
-        std::filesystem::current_path(previous_);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    // The folder goes once the test has left it (Windows keeps a folder
+    // that is some process's current one).
+    ~InTemporaryFolder() { std::filesystem::current_path(previous_); }
     InTemporaryFolder(const InTemporaryFolder&) = delete;
     InTemporaryFolder& operator=(const InTemporaryFolder&) = delete;
 
@@ -66,6 +64,7 @@ public:
 
 private:
     std::filesystem::path previous_;
+    QTemporaryDir made_{QDir::tempPath() + QStringLiteral("/vxe-engineering-XXXXXX")};
     std::filesystem::path folder_;
 };
 

@@ -3,7 +3,7 @@
 // the window and clear of every other; "RD Version" then adds its panel.
 #include <QApplication>
 #include <QLabel>
-#include <QtTest/QTest>
+#include "tests/ui/key_input.h"
 
 #include <gtest/gtest.h>
 
@@ -113,7 +113,7 @@ void ExpectOneClickSetAsDesigned(const TR84xFwTool& w) {
 }
 
 void PressChord(QWidget& window) {
-    QTest::keyClick(&window, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    test::KeyClick(&window, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
 }
 
 // Saves what the window looks like when the test run asks for it.
@@ -180,9 +180,9 @@ TEST_F(EngineeringLayout, NearMissesLeaveTheOneClickWindowAlone) {
     TR84xFwTool& w = *window;
     for (const auto modifiers : {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier,
                                  Qt::ShiftModifier | Qt::AltModifier}) {
-        QTest::keyClick(&w, Qt::Key_E, modifiers);
+        test::KeyClick(&w, Qt::Key_E, modifiers);
     }
-    QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    test::KeyClick(&w, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
     EXPECT_EQ(w.size(), QSize(411, 100));
     EXPECT_TRUE(w.RdCheckBox->isHidden());
 }

@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QTimer>
-#include <QtTest/QTest>
+#include "tests/ui/key_input.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +54,9 @@ void Choose(const std::filesystem::path& path) {
         // The folder first, then the name in it, as a user picks a file: an
         // absolute name typed at once races the dialog's file system model.
         d.setDirectory(QString::fromStdString(path.parent_path().string()));
+        // The dialog keeps a name box that has the focus as the user left
+        // it (a window system may well give it the focus at once).
+        if (QWidget* typing = QApplication::focusWidget()) typing->clearFocus();
         d.selectFile(QString::fromStdString(path.filename().string()));
         static_cast<QDialog&>(d).accept();  // as the Open button does
     });
@@ -188,17 +191,17 @@ TEST_F(EngineeringOptions, TheSizeChoicesReachTheProcedures) {
     EXPECT_EQ(FirmwareSize, 65536);
     EXPECT_EQ(backupSize(), 65536u);
 
-    QTest::keyClick(w.FwSizeCheck, Qt::Key_Down);
-    QTest::keyClick(w.FwSizeCheck, Qt::Key_Down);
+    test::KeyClick(w.FwSizeCheck, Qt::Key_Down);
+    test::KeyClick(w.FwSizeCheck, Qt::Key_Down);
     EXPECT_EQ(w.FwSizeCheck->currentText(), "128KB");
     EXPECT_EQ(FirmwareSize, 131072);
-    QTest::keyClick(w.FwSizeCheck, Qt::Key_Up);
-    QTest::keyClick(w.FwSizeCheck, Qt::Key_Up);
+    test::KeyClick(w.FwSizeCheck, Qt::Key_Up);
+    test::KeyClick(w.FwSizeCheck, Qt::Key_Up);
     EXPECT_EQ(FirmwareSize, 32768);
     EXPECT_EQ(backupSize(), 32768u);
 
     // The transfer size is the programming page of the update.
-    for (int i = 0; i < 3; ++i) QTest::keyClick(w.FwPgSizeCheck, Qt::Key_Down);
+    for (int i = 0; i < 3; ++i) test::KeyClick(w.FwPgSizeCheck, Qt::Key_Down);
     EXPECT_EQ(w.FwPgSizeCheck->currentText(), " 2 KB");
     EXPECT_EQ(TransferPageSize, 2048);
     w.BackupFWCheckBox->click();

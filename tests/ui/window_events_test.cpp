@@ -2,7 +2,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
-#include <QtTest/QTest>
+#include "tests/ui/key_input.h"
 
 #include <gtest/gtest.h>
 
@@ -117,7 +117,7 @@ TEST_F(WindowEvents, EveryChangeOfTheFirmwareFileNameReadsTheDeviceAgain) {
     EXPECT_EQ(window.takeCalls(), once);
     window.FwFilenameEdit->setText(QStringLiteral("/tmp/a.bin"));
     EXPECT_TRUE(window.takeCalls().empty());
-    QTest::keyClick(window.FwFilenameEdit, Qt::Key_Backspace);  // typed by the user
+    test::KeyClick(window.FwFilenameEdit, Qt::Key_Backspace);  // typed by the user
     EXPECT_EQ(window.takeCalls(), once);
     window.FwFilenameEdit->clear();
     EXPECT_EQ(window.takeCalls(), once);
@@ -139,23 +139,23 @@ TEST_F(WindowEvents, ListSelectionFromCodeIsSilentAndTheUsersChoiceIsNot) {
     EXPECT_EQ(FirmwareSize, 65536);
     EXPECT_EQ(TransferPageSize, 16384);
 
-    QTest::keyClick(window.DeviceList, Qt::Key_Down);
+    test::KeyClick(window.DeviceList, Qt::Key_Down);
     EXPECT_EQ(window.DeviceList->currentIndex(), 1);
     EXPECT_EQ(window.takeCalls(), (std::vector<Call>{{"UpdateBtnCheck", window.DeviceList}}));
 
-    QTest::keyClick(window.FlashTypeList, Qt::Key_Up);
+    test::KeyClick(window.FlashTypeList, Qt::Key_Up);
     EXPECT_EQ(window.takeCalls(), (std::vector<Call>{{"UpdateBtnCheck", window.FlashTypeList}}));
 }
 
 TEST_F(WindowEvents, UsersSizeChoiceSetsTheTableValue) {
-    QTest::keyClick(window.FwSizeCheck, Qt::Key_Down);
-    QTest::keyClick(window.FwSizeCheck, Qt::Key_Down);
+    test::KeyClick(window.FwSizeCheck, Qt::Key_Down);
+    test::KeyClick(window.FwSizeCheck, Qt::Key_Down);
     EXPECT_EQ(window.FwSizeCheck->currentText(), QStringLiteral("128KB"));
     EXPECT_EQ(window.takeCalls().back(), (Call{"FwSizeCheckChange", window.FwSizeCheck}));
     EXPECT_EQ(FirmwareSize, 131072);
 
     window.FwPgSizeCheck->setCurrentIndex(3);
-    QTest::keyClick(window.FwPgSizeCheck, Qt::Key_Down);
+    test::KeyClick(window.FwPgSizeCheck, Qt::Key_Down);
     EXPECT_EQ(window.takeCalls(), (std::vector<Call>{{"FwPgSizeCheckChange", window.FwPgSizeCheck}}));
     EXPECT_EQ(TransferPageSize, 2048);
 }
@@ -164,13 +164,13 @@ TEST_F(WindowEvents, TypedSizeSelectsAMatchingItemAndOtherwiseKeepsTheValue) {
     QLineEdit* typed = window.FwSizeCheck->lineEdit();
     ASSERT_NE(typed, nullptr);
     typed->clear();
-    QTest::keyClicks(typed, QStringLiteral("256KB"));
-    QTest::keyClick(typed, Qt::Key_Return);
+    test::KeyClicks(typed, QStringLiteral("256KB"));
+    test::KeyClick(typed, Qt::Key_Return);
     EXPECT_EQ(FirmwareSize, 262144);
 
     typed->clear();
-    QTest::keyClicks(typed, QStringLiteral("999KB"));
-    QTest::keyClick(typed, Qt::Key_Return);
+    test::KeyClicks(typed, QStringLiteral("999KB"));
+    test::KeyClick(typed, Qt::Key_Return);
     EXPECT_EQ(FirmwareSize, 262144);
     EXPECT_EQ(window.FwSizeCheck->count(), 6);  // a typed text never becomes an item
 

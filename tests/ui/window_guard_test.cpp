@@ -145,6 +145,8 @@ TEST_F(WindowGuardTest, AnExceptionInAnUpdateGivesTheSlotBackSoTheWindowCloses) 
     EXPECT_FALSE(w->isVisible());
 }
 
+#ifndef _WIN32
+// (Windows holds back the console's control events, not raised signals.)
 TEST_F(WindowGuardTest, ASignalDuringTheWriteWaitsForTheVerifiedFlashThenEndsTheProgram) {
     sim::Bridge& b = addEnclosure(path);
     auto w = open();
@@ -156,6 +158,7 @@ TEST_F(WindowGuardTest, ASignalDuringTheWriteWaitsForTheVerifiedFlashThenEndsThe
     EXPECT_EQ(w->ExitStatus(), 143);
     EXPECT_FALSE(w->isVisible());
 }
+#endif
 
 TEST_F(WindowGuardTest, ARowWhoseDeviceLeftIsNotDetachedAtTheEnd) {
     const std::string cdromPath = "\\\\?\\usbstor#cdrom&ven_corvane#2";
