@@ -5,6 +5,7 @@
 
 #include "app/extra_images.h"
 #include "app/identity_watch.h"
+#include "platform/forwarding_platform.h"
 #include "cli/output.h"
 
 #include "sim/simulated_platform.h"
@@ -27,22 +28,10 @@ using MachinePlatform = LinuxPlatform;
 #endif
 
 // Message boxes as "Caption: text" lines; no debugger output.
-class ConsolePlatform final : public Platform {
+class ConsolePlatform final : public ForwardingPlatform {
 public:
-    ConsolePlatform(Platform& inner, std::ostream& err) : inner_(inner), err_(err) {}
+    ConsolePlatform(Platform& inner, std::ostream& err) : ForwardingPlatform(inner), err_(err) {}
 
-    PassThroughResult passThrough(const PassThroughRequest& request) override { return inner_.passThrough(request); }
-    std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override { return inner_.enumerateInterfaces(cls); }
-    uint32_t maxTransferLength(const char* path) override { return inner_.maxTransferLength(path); }
-    std::string deviceIdentity(const char* path) override { return inner_.deviceIdentity(path); }
-    std::string refreshDevice(const char* path) override { return inner_.refreshDevice(path); }
-    bool namesDevice(const char* path, std::string_view identity) override {
-        return inner_.namesDevice(path, identity);
-    }
-    void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
-    std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override {
-        return inner_.findResource(name, type);
-    }
     void messageBox(std::string_view text, std::string_view caption, MessageIcon) override {
         const std::lock_guard lock(mutex_);
         err_ << caption << ": " << text << '\n';
@@ -51,7 +40,6 @@ public:
     void debugOutput(std::string_view) override {}
 
 private:
-    Platform& inner_;
     std::ostream& err_;
     std::mutex mutex_;
 };

@@ -30,7 +30,7 @@ std::string FormatTraceLine(uint64_t sequence, const PassThroughRequest& request
 // Written and flushed command by command, so that the trace of a run that
 // ends badly still holds everything up to the end.
 PassThroughResult TracingPlatform::passThrough(const PassThroughRequest& request) {
-    const PassThroughResult result = inner_.passThrough(request);
+    const PassThroughResult result = inner().passThrough(request);
     const std::lock_guard lock(mutex_);
     trace_ << FormatTraceLine(++sequence_, request, result) << '\n' << std::flush;
     return result;

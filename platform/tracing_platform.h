@@ -11,7 +11,7 @@
 #include <ostream>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/forwarding_platform.h"
 
 namespace vxe {
 
@@ -21,31 +21,15 @@ namespace vxe {
 // (nothing was sent; transferred is then "-").
 std::string FormatTraceLine(uint64_t sequence, const PassThroughRequest& request, const PassThroughResult& result);
 
-class TracingPlatform final : public Platform {
+class TracingPlatform final : public ForwardingPlatform {
 public:
-    TracingPlatform(Platform& inner, std::ostream& trace) : inner_(inner), trace_(trace) {}
+    TracingPlatform(Platform& inner, std::ostream& trace) : ForwardingPlatform(inner), trace_(trace) {}
 
     PassThroughResult passThrough(const PassThroughRequest& request) override;
-    std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override { return inner_.enumerateInterfaces(cls); }
-    uint32_t maxTransferLength(const char* path) override { return inner_.maxTransferLength(path); }
-    std::string deviceIdentity(const char* path) override { return inner_.deviceIdentity(path); }
-    std::string refreshDevice(const char* path) override { return inner_.refreshDevice(path); }
-    bool namesDevice(const char* path, std::string_view identity) override {
-        return inner_.namesDevice(path, identity);
-    }
-    void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
-    std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override {
-        return inner_.findResource(name, type);
-    }
-    void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override {
-        inner_.messageBox(text, caption, icon);
-    }
-    void debugOutput(std::string_view text) override { inner_.debugOutput(text); }
 
     uint64_t commandsTraced() const { return sequence_; }
 
 private:
-    Platform& inner_;
     std::ostream& trace_;
     std::mutex mutex_;
     std::atomic<uint64_t> sequence_{0};

@@ -99,6 +99,14 @@ void CliTest::busImage(const std::string& name, const std::vector<uint8_t>& byte
 
 bool BuiltInImage(const std::string& name) { return !FindBuiltInResource(name, "FW").empty(); }
 
+std::vector<uint8_t> FactoryFlash() {
+    std::vector<uint8_t> flash(0x10000);
+    for (size_t i = 0; i < flash.size(); ++i) flash[i] = static_cast<uint8_t>(i * 7 + 3);
+    flash[0x7E] = 'C';
+    flash[0x7F] = 'V';
+    return flash;
+}
+
 size_t WritesIn(const std::vector<sim::LogEntry>& log) {
     size_t writes = 0;
     for (const sim::LogEntry& e : log) {

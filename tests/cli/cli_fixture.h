@@ -59,6 +59,9 @@ std::vector<uint8_t> EngineImage(const std::string& file);
 std::string EngineImagePath(const std::string& file);
 // The program was built with this engine image (the engine-images preset).
 bool BuiltInImage(const std::string& name);
+// A 64 KB flash of old contents under a signed header: what an enclosure
+// holds before its update.
+std::vector<uint8_t> FactoryFlash();
 // Every command that changes the flash.
 size_t WritesIn(const std::vector<sim::LogEntry>& log);
 

@@ -25,14 +25,6 @@ namespace {
 
 using ::testing::HasSubstr;
 
-std::vector<uint8_t> FactoryFlash() {
-    std::vector<uint8_t> flash(0x10000);
-    for (size_t i = 0; i < flash.size(); ++i) flash[i] = static_cast<uint8_t>(i * 7 + 3);
-    flash[0x7E] = 'C';
-    flash[0x7F] = 'V';
-    return flash;
-}
-
 std::string ReadText(const std::filesystem::path& file) {
     const std::vector<uint8_t> bytes = ReadFile(file);
     return {bytes.begin(), bytes.end()};

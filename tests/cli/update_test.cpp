@@ -17,14 +17,6 @@ using ::testing::HasSubstr;
 
 // A flash as an enclosure leaves the factory: its own valid header, and
 // something beyond the end of any image.
-std::vector<uint8_t> FactoryFlash() {
-    std::vector<uint8_t> flash(0x10000);
-    for (size_t i = 0; i < flash.size(); ++i) flash[i] = static_cast<uint8_t>(i * 7 + 3);
-    flash[0x7E] = 'C';
-    flash[0x7F] = 'V';
-    return flash;
-}
-
 // YES on a twin of the device, straight through the product's own sequence.
 std::vector<uint8_t> FlashAfterYes(const std::string& description, const std::vector<uint8_t>& flash) {
     SimulatedMachine machine;
