@@ -1,6 +1,13 @@
 #include "tests/cli/cli_fixture.h"
 
 #include <cstdlib>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -13,9 +20,23 @@ namespace vxe::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+long ProcessId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return ::getpid();
+#endif
+}
+
+}  // namespace
+
 void CliTest::SetUp() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::path(::testing::TempDir()) / "cli_test" / (std::string(info->test_suite_name()) + "." + info->name());
+    // A folder of this process's own: two suites may run on one machine at once.
+    dir = fs::path(::testing::TempDir()) / ("cli_test-" + std::to_string(ProcessId())) /
+          (std::string(info->test_suite_name()) + "." + info->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     // Where YES keeps old headers (on Windows the state folder is under
@@ -27,7 +48,11 @@ void CliTest::SetUp() {
 #endif
 }
 
-void CliTest::TearDown() { fs::remove_all(dir); }
+void CliTest::TearDown() {
+    fs::remove_all(dir);
+    std::error_code ec;
+    fs::remove(dir.parent_path(), ec);  // once the process's last test is done
+}
 
 void CliTest::device(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
 
