@@ -4,18 +4,18 @@
 
 namespace hil {
 
-std::optional<Trigger> ParseTrigger(std::string_view spec) {
-    const size_t hash = spec.find('#');
-    const size_t colon = spec.find(':', hash == std::string_view::npos ? 0 : hash);
+std::optional<Trigger> ParseTrigger(std::string_view text) {
+    const size_t hash = text.find('#');
+    const size_t colon = text.find(':', hash == std::string_view::npos ? 0 : hash);
     if (hash == 0 || hash == std::string_view::npos || colon == std::string_view::npos) return std::nullopt;
 
     Trigger trigger;
-    trigger.kind = std::string(spec.substr(0, hash));
-    const std::string_view count = spec.substr(hash + 1, colon - hash - 1);
+    trigger.kind = std::string(text.substr(0, hash));
+    const std::string_view count = text.substr(hash + 1, colon - hash - 1);
     const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), trigger.occurrence);
     if (ec != std::errc{} || end != count.data() + count.size() || trigger.occurrence == 0) return std::nullopt;
 
-    const std::string_view action = spec.substr(colon + 1);
+    const std::string_view action = text.substr(colon + 1);
     if (action == "pause") trigger.action = TriggerAction::Pause;
     else if (action == "pull") trigger.action = TriggerAction::Pull;
     else if (action == "stall-data") trigger.action = TriggerAction::StallData;

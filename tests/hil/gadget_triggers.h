@@ -33,7 +33,7 @@ struct Trigger {
 };
 
 // Nothing when the text is not KIND#N:ACTION with N >= 1 and a known action.
-std::optional<Trigger> ParseTrigger(std::string_view spec);
+std::optional<Trigger> ParseTrigger(std::string_view text);
 
 const char* TriggerActionName(TriggerAction action);
 
