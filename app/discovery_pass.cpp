@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/identity_watch.h"
+#include "app/unfinished_updates.h"
 #include "app/write_guard.h"
 #include "chip/chip_identification.h"
 #include "device/device_enumeration.h"
@@ -62,7 +63,9 @@ void Examine(Candidate& candidate) {
     candidate.inquired = Inquiry(candidate.path, inquiry, kInquiryLength) != 0;
     if (candidate.inquired) std::memcpy(candidate.name, inquiry + 8, kNameLength);
     HostAttach(candidate.path);
-    candidate.current = IsFirmwareCurrent(candidate.path);
+    // One whose last update was cut off is listed whatever its image looks
+    // like: YES writes it again from what that update kept.
+    candidate.current = IsFirmwareCurrent(candidate.path) && !HasUnfinishedUpdate(candidate.identity);
 }
 
 // Each candidate on a thread of its own, at most `jobs` at once.

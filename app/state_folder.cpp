@@ -27,6 +27,12 @@ std::optional<std::filesystem::path> BaseFolder() {
 
 }  // namespace
 
+std::optional<std::filesystem::path> StateFolderPath() {
+    const std::optional<std::filesystem::path> base = BaseFolder();
+    if (!base) return std::nullopt;
+    return *base / "vxe-fwupdate";
+}
+
 std::optional<std::filesystem::path> StateFolder(std::string* problem) {
     const std::optional<std::filesystem::path> base = BaseFolder();
     if (!base) {

@@ -13,4 +13,8 @@ namespace vxe {
 // folder and why.
 std::optional<std::filesystem::path> StateFolder(std::string* problem = nullptr);
 
+// Where the folder is or would be, without making it (nothing when there is
+// no home to put it in): for looking only.
+std::optional<std::filesystem::path> StateFolderPath();
+
 }  // namespace vxe

@@ -46,7 +46,7 @@ void MarkFinished(const fs::path& keptFile) {
 
 std::vector<UnfinishedUpdate> UnfinishedUpdates() {
     std::vector<UnfinishedUpdate> found;
-    const std::optional<fs::path> folder = StateFolder();
+    const std::optional<fs::path> folder = StateFolderPath();  // looking makes nothing
     if (!folder) return found;
     std::error_code ec;
     for (fs::directory_iterator it(*folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -72,6 +72,14 @@ std::vector<UnfinishedUpdate> UnfinishedUpdates() {
         return ta != tb ? ta < tb : a.mark < b.mark;
     });
     return found;
+}
+
+bool HasUnfinishedUpdate(std::string_view identity) {
+    if (identity.empty()) return false;
+    for (const UnfinishedUpdate& update : UnfinishedUpdates()) {
+        if (update.identity == identity) return true;
+    }
+    return false;
 }
 
 }  // namespace vxe

@@ -34,4 +34,8 @@ void MarkFinished(const std::filesystem::path& keptFile);
 // first.
 std::vector<UnfinishedUpdate> UnfinishedUpdates();
 
+// An update of the device of `identity` was cut off and has not been
+// written again since: its flash may look current and not be.
+bool HasUnfinishedUpdate(std::string_view identity);
+
 }  // namespace vxe

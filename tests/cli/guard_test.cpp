@@ -269,6 +269,28 @@ TEST_F(WriteGuards, AKillAtAnyCommandIsRecoveredExactly) {
     }
 }
 
+TEST_F(WriteGuards, AnEnclosureKilledDuringItsVerifyIsListedUntilItsUpdateIsWrittenAgain) {
+    device("enclosure.device", kEnclosure);
+    writeFlash("enclosure.bin", FactoryFlash());
+    const CliResult clean = runOnBus({"update", "enclosure", "--yes"});
+    ASSERT_EQ(clean.status, 0);
+    const std::vector<uint8_t> expected = readFlash("enclosure.bin");
+    std::filesystem::remove_all(dir / "state");
+
+    // Killed before the last read of the verify: the image is all there.
+    writeFlash("enclosure.bin", FactoryFlash());
+    device("enclosure.device", std::string(kEnclosure) + "signal-at = " +
+                                   std::to_string(clean.logs.at("enclosure").size() - 1) + " KILL\n");
+    ASSERT_EQ(CliProcess::Run({"update", "enclosure", "--yes", "--bus", dir.string()}, dir / "out.txt", dir / "err.txt"),
+              -1);
+    device("enclosure.device", kEnclosure);
+    EXPECT_THAT(runOnBus({"list"}).out, HasSubstr("0\tenclosure\t"));  // listed, not called current
+    const CliResult all = runOnBus({"update", "--all", "--yes"});
+    EXPECT_EQ(all.status, 0) << all.out << all.err;
+    EXPECT_EQ(readFlash("enclosure.bin"), expected);
+    EXPECT_THAT(runOnBus({"list"}).out, HasSubstr("\tcurrent"));
+}
+
 TEST_F(WriteGuards, ACutOffUpdateThatMayBeThisEnclosuresStopsAndSaysHow) {
     // An update of the same node, when it named another device, was cut off
     // after its erase: its header is kept and marked unfinished.
