@@ -9,7 +9,9 @@
 #include "cli/output.h"
 #include "app/discovery_pass.h"
 #include "app/run_dispatch.h"
+#include "app/unfinished_updates.h"
 #include "flash/firmware_current.h"
+#include "platform/platform.h"
 
 namespace vxe::cli {
 namespace {
@@ -18,7 +20,9 @@ namespace {
 // reads, like the device pass that uses the same test.
 std::optional<bool> OneClickNeeded(const std::string& path, const ChipReadout& readout) {
     if (!IsCorvane(readout) || ChipFamilyOf(readout.chipId) != kTargetFamily) return std::nullopt;
-    return !IsFirmwareCurrent(path.c_str());
+    // A cut-off update of the device is written again, however whole its
+    // image looks.
+    return !IsFirmwareCurrent(path.c_str()) || HasUnfinishedUpdate(CurrentPlatform().deviceIdentity(path.c_str()));
 }
 
 std::string OneClickText(const std::optional<bool>& needed, const std::string& device) {
