@@ -12,7 +12,7 @@ PassThroughResult MeteredPlatform::passThrough(const PassThroughRequest& request
     const uint64_t startMs = clock_.nowMs();
     const auto startWall = std::chrono::steady_clock::now();
     const std::clock_t startCpu = std::clock();
-    const PassThroughResult result = inner_.passThrough(request);
+    const PassThroughResult result = inner().passThrough(request);
     innerCpuNs += static_cast<uint64_t>(std::clock() - startCpu) * (1'000'000'000ULL / CLOCKS_PER_SEC);
     innerWallNs += static_cast<uint64_t>(
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - startWall).count());

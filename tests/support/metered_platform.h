@@ -7,31 +7,20 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/platform.h"
+#include "platform/forwarding_platform.h"
 #include "sim/clock.h"
 
 namespace vxe::test {
 
-class MeteredPlatform final : public Platform {
+class MeteredPlatform final : public ForwardingPlatform {
 public:
-    MeteredPlatform(Platform& inner, const sim::Clock& clock) : inner_(inner), clock_(clock) {}
+    MeteredPlatform(Platform& inner, const sim::Clock& clock) : ForwardingPlatform(inner), clock_(clock) {}
 
     PassThroughResult passThrough(const PassThroughRequest& request) override;
-    std::vector<std::string> enumerateInterfaces(InterfaceClass cls) override {
-        return inner_.enumerateInterfaces(cls);
-    }
     uint32_t maxTransferLength(const char* path) override {
         ++limitLookups;
-        return inner_.maxTransferLength(path);
+        return inner().maxTransferLength(path);
     }
-    void sleepMs(uint32_t milliseconds) override { inner_.sleepMs(milliseconds); }
-    std::span<const uint8_t> findResource(std::string_view name, std::string_view type) override {
-        return inner_.findResource(name, type);
-    }
-    void messageBox(std::string_view text, std::string_view caption, MessageIcon icon) override {
-        inner_.messageBox(text, caption, icon);
-    }
-    void debugOutput(std::string_view text) override { inner_.debugOutput(text); }
 
     void resetCounts() {
         commands = limitLookups = longestCommandMs = innerWallNs = innerCpuNs = 0;
@@ -50,7 +39,6 @@ public:
     std::function<uint64_t(const char* path)> busyUntilMs;
 
 private:
-    Platform& inner_;
     const sim::Clock& clock_;
 };
 
