@@ -29,7 +29,9 @@ constexpr const char* kStateBase = "XDG_STATE_HOME";
 class DemoBench : public ::testing::Test {
 protected:
     void SetUp() override {
-        state_ = std::filesystem::path(::testing::TempDir()) / "demo_bench_state";
+        // A folder per test: ctest runs this file's tests side by side.
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        state_ = std::filesystem::path(::testing::TempDir()) / "demo_bench_state" / test->name();
         std::filesystem::remove_all(state_);
         qputenv(kStateBase, QByteArray::fromStdString(state_.string()));
         demo::AddEnclosure(bus, 1);
